@@ -1,0 +1,103 @@
+// CheckRedirction (slot 8) of the current edition: is the network up, and if
+// not, where does the provider send web requests?
+#include <cstring>
+
+#include "classify/Markers.h"
+#include "classify/Targets.h"
+#include "component/TZHttp.h"
+#include "http/Exchange.h"
+#include "support/Log.h"
+#include "support/Settings.h"
+
+namespace {
+
+constexpr const char* kEmptyBody = "获取到的包体为空。\n";
+constexpr const char* kNetworkUp = "网络通。\n";
+constexpr const char* kUnparsed = "解析失败。\n";
+constexpr const char* kEmptyHeader = "CheckRedirction 接收报头为空！";
+constexpr const char* kLocationFound = "CheckRedirction Pos Location Is succeed！";
+constexpr const char* kLocationMissing = "CheckRedirction 定位 Location失败！";
+
+// A "200 OK" page: a network-up page, or a provider portal page of the
+// caller's province with the target embedded in it.
+int CheckPage(const char* body, char* target, int capacity) {
+  std::size_t len = std::strlen(body);
+  if (len == 0) {
+    quarvel::LogText(kEmptyBody);
+    return NoTarget;
+  }
+  if (std::strstr(body, quarvel::kIpLocationMarker) != nullptr ||
+      std::strstr(body, quarvel::kProbePageMarker) != nullptr) {
+    quarvel::LogText(kNetworkUp);
+    return NetworkUp;
+  }
+  quarvel::TextSpan found;
+  if (quarvel::ProvinceIs(quarvel::kProvinceShanXi)) {
+    switch (quarvel::CutEmbeddedTarget(body, len, &found)) {
+      case quarvel::kCutNoMarker:
+        return TargetUnparsed;
+      case quarvel::kCutNoEnd:
+        quarvel::LogText(kUnparsed);
+        return TargetUnparsed;
+      case quarvel::kCutFound:
+        quarvel::CopyTarget(target, capacity, found);
+        return TargetFound;
+    }
+  }
+  if (quarvel::ProvinceIs(quarvel::kProvinceGuangXi)) {
+    switch (quarvel::CutPortalTarget(body, len, quarvel::kPortalProductUrl, &found)) {
+      case quarvel::kCutNoMarker:
+        return NoTarget;
+      case quarvel::kCutNoEnd:
+        // A portal link that never ends names no page: reported as a page
+        // without a usable target rather than as an empty target found.
+        return TargetUnparsed;
+      case quarvel::kCutFound:
+        quarvel::CopyTarget(target, capacity, found);
+        return TargetFound;
+    }
+  }
+  return NoTarget;
+}
+
+// A redirect answer: the target is the header text after "Location:".
+int CheckRedirect(const char* header, char* target, int capacity) {
+  std::size_t len = std::strlen(header);
+  if (len == 0) {
+    quarvel::LogNumbered(kEmptyHeader, 704);
+    return NoTarget;
+  }
+  quarvel::TextSpan found;
+  if (quarvel::CutLocationTarget(header, len, &found) != quarvel::kCutFound) {
+    quarvel::LogNumbered(kLocationMissing, 723);
+    return NoTarget;
+  }
+  quarvel::LogNumbered(kLocationFound, 713);
+  quarvel::CopyTarget(target, capacity, found);
+  return TargetFound;
+}
+
+}  // namespace
+
+int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity) {
+  if (target == nullptr || capacity == nullptr) return NoTarget;
+  int room = *capacity;
+  if (room > 0) std::memset(target, 0, static_cast<std::size_t>(room));
+
+  int fetched;
+  {
+    quarvel::NarrowText url(sUrl.c_str());
+    fetched = Get(url.get() != nullptr ? url.get() : "");
+  }
+  // The probe URL stays in sUrl: later checks start with it.
+  if (fetched == 0) Get(quarvel::kProbeUrl);
+
+  switch (iRsType) {
+    case quarvel::kStatusOk:
+      return CheckPage(szResponseBody, target, room);
+    case quarvel::kStatusRedirect:
+      return CheckRedirect(szResponseHeader, target, room);
+    default:
+      return NoTarget;
+  }
+}

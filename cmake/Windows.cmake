@@ -1,0 +1,84 @@
+# Cross build for 32-bit Windows: the two editions of Quarvel.dll, the test
+# programs (run under Wine by CTest) and the tools.
+enable_language(RC)
+
+set(QUARVEL_DIST_DIR "${PROJECT_SOURCE_DIR}/build/dist" CACHE PATH
+    "Where the two editions of Quarvel.dll are placed")
+set(QUARVEL_PORTAL_HOST "portal.isp.example" CACHE STRING
+    "Host of the GuangXi access provider's web portal, as its pages link it")
+set(QUARVEL_PROBE_URL "http://www.baidu.com/" CACHE STRING
+    "Home page whose body holds the probe page marker")
+set(QUARVEL_IP_LOCATION_URL "http://city.ip138.com/city.asp" CACHE STRING
+    "Page naming the caller's IP address, fetched for empty text")
+
+configure_file(support/Settings.h.in ${PROJECT_BINARY_DIR}/generated/support/Settings.h @ONLY)
+
+# The host names the library may look up: the test bench maps each to
+# 127.0.0.1 inside its private network namespace.
+foreach(url ${QUARVEL_PROBE_URL} ${QUARVEL_IP_LOCATION_URL})
+  string(REGEX REPLACE "^[A-Za-z]+://([^/:]+).*$" "\\1" host "${url}")
+  list(APPEND QUARVEL_BUILT_IN_HOSTS ${host})
+endforeach()
+string(REPLACE ";" "\n" hosts_text "${QUARVEL_BUILT_IN_HOSTS}")
+file(WRITE ${PROJECT_BINARY_DIR}/built-in-hosts.txt "${hosts_text}\n")
+
+set(QUARVEL_WARNINGS -Wall -Wextra)
+set(QUARVEL_HARDENING -fstack-protector-strong)
+set(QUARVEL_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+function(quarvel_windows_code target)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  # Narrow literals are the library's GBK texts: sources are UTF-8.
+  target_compile_options(${target} PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=CP936
+                         -fno-exceptions -fno-rtti ${QUARVEL_HARDENING})
+  target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501)
+endfunction()
+
+add_library(quarvel_shared OBJECT
+  ${QUARVEL_PORTABLE_SOURCES}
+  component/Quarvel.cpp
+  http/Connection.cpp
+  http/Exchange.cpp
+  classify/RulesFile.cpp
+  support/CodePage.cpp
+  support/SetupRegistry.cpp
+  support/Log.cpp
+)
+quarvel_windows_code(quarvel_shared)
+
+set(QUARVEL_CURRENT_SOURCES
+  component/CurrentEdition.cpp
+  component/Quarvel.rc
+  support/Common.cpp
+  http/Get.cpp
+  classify/CheckRedirction.cpp
+  classify/CheckNetDisconType.cpp
+  classify/ProvinceRules.cpp
+)
+set(QUARVEL_EARLIER_SOURCES
+  earlier/Edition.cpp
+  earlier/SetupRegistry.cpp
+  earlier/Get.cpp
+  earlier/CheckRedirction.cpp
+  earlier/CheckNetDisconType.cpp
+)
+
+function(quarvel_edition target edition def)
+  add_library(${target} SHARED $<TARGET_OBJECTS:quarvel_shared> ${ARGN} ${def})
+  quarvel_windows_code(${target})
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME Quarvel PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY ${QUARVEL_DIST_DIR}/${edition}
+    ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib/${edition})
+  target_link_options(${target} PRIVATE ${QUARVEL_STATIC_RUNTIME}
+    -Wl,--dynamicbase -Wl,--nxcompat -fstack-protector-strong)
+  target_link_libraries(${target} PRIVATE ws2_32 ole32 advapi32)
+endfunction()
+
+quarvel_edition(quarvel_current current ${PROJECT_SOURCE_DIR}/component/Quarvel.def ${QUARVEL_CURRENT_SOURCES})
+quarvel_edition(quarvel_earlier earlier ${PROJECT_SOURCE_DIR}/earlier/Quarvel.def ${QUARVEL_EARLIER_SOURCES})
+set_source_files_properties(component/Quarvel.rc PROPERTIES
+  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/component/Quarvel.ico)
+set(CMAKE_RC_FLAGS "-c 936")
+
+include(cmake/WindowsTests.cmake)

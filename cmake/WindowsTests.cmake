@@ -1,0 +1,46 @@
+# The Wine test bench: GoogleTest cross-built from Debian's sources, test
+# programs that load the DLLs as a host does, and the scenario server.
+set(QUARVEL_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${QUARVEL_GTEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+enable_testing()
+include(GoogleTest)
+
+add_library(quarvel_scenario STATIC tools/scenario/ScenarioServer.cpp)
+target_include_directories(quarvel_scenario PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(quarvel_scenario PUBLIC ws2_32)
+
+# Windows path of a file of this build, as Wine's Z: drive shows it.
+function(quarvel_wine_path out path)
+  string(REPLACE "/" "\\\\" winpath "Z:${path}")
+  set(${out} "${winpath}" PARENT_SCOPE)
+endfunction()
+quarvel_wine_path(current_dll ${QUARVEL_DIST_DIR}/current/Quarvel.dll)
+quarvel_wine_path(earlier_dll ${QUARVEL_DIST_DIR}/earlier/Quarvel.dll)
+
+add_library(quarvel_testbench STATIC tests/wine/TestBench.cpp)
+target_include_directories(quarvel_testbench PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+target_compile_definitions(quarvel_testbench PUBLIC
+  QUARVEL_CURRENT_DLL="${current_dll}" QUARVEL_EARLIER_DLL="${earlier_dll}"
+  WIN32_LEAN_AND_MEAN)
+target_compile_options(quarvel_testbench PUBLIC -fexec-charset=CP936)
+target_link_libraries(quarvel_testbench PUBLIC quarvel_scenario gtest advapi32 version ws2_32 ole32)
+
+file(GLOB QUARVEL_WINE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*_test.cpp)
+foreach(src ${QUARVEL_WINE_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE quarvel_testbench gtest_main)
+  target_link_options(${name} PRIVATE ${QUARVEL_STATIC_RUNTIME})
+  add_dependencies(${name} quarvel_current quarvel_earlier)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 120)
+endforeach()
+
+# The DLLs import only Windows system DLLs and export exactly their names.
+add_test(NAME dll_imports_and_exports
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDIST=${QUARVEL_DIST_DIR}
+          -P ${PROJECT_SOURCE_DIR}/cmake/CheckDlls.cmake)
+set_tests_properties(dll_imports_and_exports PROPERTIES SKIP_RETURN_CODE 77)

@@ -1,0 +1,158 @@
+// The library's boundary: the exported factory, reference counting, the
+// accessors, construction and destruction of TZHttp, the component's unit and
+// the entry routine.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstring>
+#include <new>
+
+#include "component/ProvinceCode.h"
+#include "http/UrlParts.h"
+#include "component/TZHttp.h"
+#include "support/Edition.h"
+#include "support/SetupRegistry.h"
+
+namespace quarvel {
+
+WideText sProvinceCode;
+
+bool ProvinceIs(const wchar_t* code) { return std::wcscmp(sProvinceCode.c_str(), code) == 0; }
+
+}  // namespace quarvel
+
+namespace {
+
+// Time-out of the socket waits until the host sets its own: hosts call
+// SetTimeOut first, but an object must never wait on an undefined value.
+constexpr int kDefaultTimeOutMs = 3000;
+constexpr WORD kWinsockVersion = 0x0002;
+
+LONG gQuarvelUseCount = 0;
+
+bool SameGuid(REFIID a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+
+// Takes the province code from the registry value "channel": the (at most)
+// two characters after its first "-". Without "-" the code stays as it was.
+void TakeProvinceCode() {
+  quarvel::WideText channel = quarvel::ReadSetupString(quarvel::kChannelValue);
+  std::size_t begin = 0, length = 0;
+  if (!quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
+                                channel.length(), &begin, &length)) {
+    return;
+  }
+  quarvel::sProvinceCode.Assign(channel.c_str() + begin, length);
+}
+
+}  // namespace
+
+TZHttp::TZHttp()
+    : bWsaStarted(false),
+      iTimeOut(kDefaultTimeOutMs),
+      hSocket(INVALID_SOCKET),
+      iRsType(0),
+      szRequestHeader(),
+      szResponseHeader(),
+      szResponseBody(),
+      iPort(quarvel::kDefaultHttpPort),
+      iRefCount(0) {
+  WSADATA startup;
+  std::memset(&startup, 0, sizeof startup);
+  bWsaStarted = WSAStartup(kWinsockVersion, &startup) == 0;
+  TakeProvinceCode();
+}
+
+TZHttp::~TZHttp() {
+  if (bWsaStarted) {
+    CloseConnection();
+    WSACleanup();
+  }
+  sHostName.Clear();
+  sHostAddr.Clear();
+  sPath.Clear();
+  sUrl.Clear();
+}
+
+HRESULT STDMETHODCALLTYPE TZHttp::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr || !(SameGuid(iid, IID_IZHttp) || SameGuid(iid, IID_IUnknown))) {
+    return E_FAIL;
+  }
+  *out = static_cast<IZHttp*>(this);
+  AddRef();
+  return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE TZHttp::AddRef() {
+  InterlockedIncrement(&iRefCount);
+  return static_cast<ULONG>(iRefCount);
+}
+
+ULONG STDMETHODCALLTYPE TZHttp::Release() {
+  if (iRefCount > 0) {
+    LONG count = InterlockedDecrement(&iRefCount);
+    if (count == 0) {
+      delete this;
+      return 0;
+    }
+    return static_cast<ULONG>(count);
+  }
+  return static_cast<ULONG>(iRefCount);
+}
+
+void STDMETHODCALLTYPE TZHttp::SetTimeOut(int timeOutMs) { iTimeOut = timeOutMs; }
+
+namespace {
+
+// The accessors copy a field's text without its terminator.
+QUARVEL_BOOL CopyFieldText(char* buffer, const char* field, std::size_t fieldSize) {
+  if (buffer == nullptr) return 0;
+  std::memcpy(buffer, field, strnlen(field, fieldSize - 1));
+  return 1;
+}
+
+}  // namespace
+
+QUARVEL_BOOL STDMETHODCALLTYPE TZHttp::GetRequestHeader(char* buffer) {
+  return CopyFieldText(buffer, szRequestHeader, sizeof szRequestHeader);
+}
+
+QUARVEL_BOOL STDMETHODCALLTYPE TZHttp::GetResponseHeader(char* buffer) {
+  return CopyFieldText(buffer, szResponseHeader, sizeof szResponseHeader);
+}
+
+QUARVEL_BOOL STDMETHODCALLTYPE TZHttp::GetResponseBody(char* buffer) {
+  return CopyFieldText(buffer, szResponseBody, sizeof szResponseBody);
+}
+
+void TZHttp::CloseConnection() {
+  if (hSocket == INVALID_SOCKET) return;
+  closesocket(hSocket);
+  hSocket = INVALID_SOCKET;
+}
+
+extern "C" HRESULT STDMETHODCALLTYPE CreateComponent(REFIID iid, void** out) {
+  if (!SameGuid(iid, IID_IZHttp)) return E_FAIL;
+  TZHttp* component = new (std::nothrow) TZHttp();
+  if (component == nullptr) return E_OUTOFMEMORY;
+  HRESULT result = component->QueryInterface(iid, out);
+  // A null out pointer leaves the new object unreferenced: nobody can reach
+  // it, so it goes at once.
+  if (result != S_OK) delete component;
+  return result;
+}
+
+extern "C" void QuarvelInitialize() {
+  if (gQuarvelUseCount-- == 0) quarvel::sProvinceCode.Assign(L"0");
+}
+
+extern "C" void QuarvelFinalize() {
+  if (++gQuarvelUseCount == 0) quarvel::sProvinceCode.Clear();
+}
+
+// The entry routine accepts every notification; the units start at process
+// attach and stop at process detach, in the edition's order.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) quarvel::StartUnits();
+  if (reason == DLL_PROCESS_DETACH) quarvel::StopUnits();
+  return TRUE;
+}

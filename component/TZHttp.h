@@ -1,0 +1,87 @@
+// The component class behind the library's one interface: its record, its
+// slots and its internal operations. Slots 4, 8 and 9 and the province rules
+// are defined per edition.
+#ifndef QUARVEL_COMPONENT_TZHTTP_H
+#define QUARVEL_COMPONENT_TZHTTP_H
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include "http/HttpBytes.h"
+#include "include/Quarvel.h"
+#include "support/Text.h"
+
+class TZHttp final : public IZHttp {
+ public:
+  // Construction starts the socket library and takes the province code from
+  // the registry; only CreateComponent constructs.
+  TZHttp();
+  ~TZHttp();
+
+  // Slots 0 to 9, in order.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  void STDMETHODCALLTYPE SetTimeOut(int timeOutMs) override;
+  int STDMETHODCALLTYPE Get(const char* url) override;
+  QUARVEL_BOOL STDMETHODCALLTYPE GetRequestHeader(char* buffer) override;
+  QUARVEL_BOOL STDMETHODCALLTYPE GetResponseHeader(char* buffer) override;
+  QUARVEL_BOOL STDMETHODCALLTYPE GetResponseBody(char* buffer) override;
+  int STDMETHODCALLTYPE CheckRedirction(char* target, const int* capacity) override;
+  int STDMETHODCALLTYPE CheckNetDisconType(wchar_t* page, unsigned int pageCount) override;
+
+  // Connection (http/Connection.cpp).
+  bool ParseUrl();
+  bool OpenConnection();
+  void CloseConnection();
+  // Exchange (http/Exchange.cpp).
+  bool WaitWritable();
+  bool WaitReadable();
+  bool ReadHeader(char* buffer, int count);
+  // Composes the request for sHostName and sPath into szRequestHeader;
+  // false (nothing composed) when a text is missing or does not fit.
+  bool ComposeRequest(int* length);
+
+  // Province rules of the current edition (classify/ProvinceRules.cpp).
+  int GxDistinctOffLineType(const char* rulesPath, const char* target, wchar_t* page,
+                            unsigned int pageCount);
+  int SxDistinctOffLineType(const char* rulesPath, const char* target, wchar_t* page,
+                            unsigned int pageCount);
+  int AhDistinctOffLineType(const char* rulesPath, const char* target, wchar_t* page,
+                            unsigned int pageCount);
+
+  // The record, after the slot table pointer.
+  bool bWsaStarted;          // the socket library start-up succeeded
+  int iTimeOut;              // wait time of the socket waits, milliseconds
+  SOCKET hSocket;            // connection of the last Get, or INVALID_SOCKET
+  quarvel::WideText sUrl;    // URL of the current or last Get
+  quarvel::WideText sPath;   // path part of sUrl, "/" when it has none
+  quarvel::WideText sHostAddr;  // dotted IPv4 address of the host
+  quarvel::WideText sHostName;  // host of sUrl, without port
+  int iRsType;               // status class of the last response
+  char szRequestHeader[quarvel::kRequestHeaderSize];    // last request text
+  char szResponseHeader[quarvel::kResponseHeaderSize];  // status line .. empty line
+  char szResponseBody[quarvel::kResponseBodySize];      // body of the last 200
+  int iPort;                 // TCP port of sUrl
+  LONG iRefCount;            // reference count
+};
+
+namespace quarvel {
+
+// The library-wide province code, two characters of the "channel" value.
+extern WideText sProvinceCode;
+
+// Province codes the rules know.
+constexpr const wchar_t* kProvinceShanXi = L"27";
+constexpr const wchar_t* kProvinceAnHui = L"13";
+constexpr const wchar_t* kProvinceGuangXi = L"21";
+
+// True when sProvinceCode is exactly code.
+bool ProvinceIs(const wchar_t* code);
+
+}  // namespace quarvel
+
+extern "C" void QuarvelInitialize();  // exported as @@Quarvel@Initialize
+extern "C" void QuarvelFinalize();    // exported as @@Quarvel@Finalize
+
+#endif

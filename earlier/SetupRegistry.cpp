@@ -1,0 +1,17 @@
+// The earlier edition's component reader of the setup key: no WOW64 test, the
+// key always opened with plain read access (for the 32-bit library the same
+// view as the current edition's).
+#include "support/SetupRegistry.h"
+
+#include "support/CodePage.h"
+
+namespace quarvel {
+
+WideText ReadSetupString(const wchar_t* valueName) {
+  AnsiText narrow = ReadSetupValue(kSetupKeyLog, kSetupAccess, valueName);
+  WideText wide;
+  AnsiToWide(narrow.c_str(), &wide);
+  return wide;
+}
+
+}  // namespace quarvel

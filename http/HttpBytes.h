@@ -1,0 +1,62 @@
+// Byte-level pieces of the HTTP/1.1 exchange: request composition, header
+// end detection, status classification and body gathering. Portable: no
+// platform headers, so it is also built natively and fuzzed.
+#ifndef QUARVEL_HTTP_HTTPBYTES_H
+#define QUARVEL_HTTP_HTTPBYTES_H
+
+#include <cstddef>
+
+namespace quarvel {
+
+// Buffer sizes of the component record.
+constexpr std::size_t kRequestHeaderSize = 1024;
+constexpr std::size_t kResponseHeaderSize = 1024;
+constexpr std::size_t kResponseBodySize = 6024;
+// The header is read one byte per receive, at most this many bytes.
+constexpr std::size_t kHeaderReadLimit = kResponseHeaderSize - 1;
+// Size of one body receive in the current edition.
+constexpr std::size_t kBodyChunkSize = 1024;
+
+// Status class of a response, as kept in iRsType.
+enum StatusClass { kStatusOther = 0, kStatusOk = 1, kStatusRedirect = 2 };
+
+// Composes the GET request for host and path into out (capacity bytes,
+// zero-filled first). Returns the text length, or 0 when the request would
+// not fit in capacity - 1 bytes: then out is left all zero and nothing may
+// be sent. Null host or path is treated as refused (0).
+std::size_t BuildRequestText(char* out, std::size_t capacity,
+                             const char* host, const char* path);
+
+// True when the byte at index i of buf completes CR LF CR LF, i.e. buf[i] is
+// LF, i > 3 and buf[i-3..i-1] are CR, LF, CR. i must be < the buffer length.
+bool IsHeaderEnd(const char* buf, std::size_t i);
+
+// Length of the status line: the bytes of header (len bytes) before its first
+// CR LF. Returns false when there is no CR LF within len.
+bool FindStatusLine(const char* header, std::size_t len, std::size_t* lineLen);
+
+// Classifies a status line of len bytes: "200 OK" anywhere gives kStatusOk,
+// else "302 Moved" or "302 Found" gives kStatusRedirect, else kStatusOther.
+// Case-sensitive; the line is not assumed to be NUL-terminated.
+StatusClass ClassifyStatusLine(const char* line, std::size_t len);
+
+// Gathers the body of a "200 OK" answer into a fixed buffer.
+struct BodyGather {
+  char* body;            // kResponseBodySize bytes, zero-filled by the caller
+  std::size_t capacity;  // kResponseBodySize
+  std::size_t total;     // bytes counted so far (NUL-cut chunks count whole)
+};
+
+// Feeds one receive result. count <= 0 (closed, error, time-out) ends the
+// body; a chunk that would bring the total to capacity or more is dropped
+// whole and ends it too. Otherwise the chunk is appended as text (its bytes
+// up to its first NUL, at most count) and true means "receive again".
+bool AppendBodyChunk(BodyGather* gather, const char* chunk, long count);
+
+// Ends the body: writes the NUL at index total when total > 0. Returns true
+// when at least one body byte was received.
+bool FinishBody(BodyGather* gather);
+
+}  // namespace quarvel
+
+#endif

@@ -1,0 +1,170 @@
+#include "support/Log.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "support/Edition.h"
+#include "support/LogFormat.h"
+#include "support/SetupRegistry.h"
+
+TLogFile _LOG = {nullptr, {0}};
+char _sError[quarvel::kMessageBufferSize] = {0};
+
+namespace {
+
+LONG gLogUseCount = 0;
+
+constexpr const char* kLogName = "Log\\Quarvel_log";
+constexpr const char* kLogExtension = ".log";
+// Files of the log directory whose name holds this are the library's logs.
+constexpr const char* kPurgeNamePart = "Quarvel_log";
+
+// Joins parts into out (size bytes); false, with out empty, when they do not
+// fit.
+bool JoinPath(char* out, std::size_t size, const char* a, const char* b, const char* c) {
+  std::size_t la = std::strlen(a), lb = std::strlen(b), lc = std::strlen(c);
+  if (la + lb + lc + 1 > size) {
+    out[0] = '\0';
+    return false;
+  }
+  std::memcpy(out, a, la);
+  std::memcpy(out + la, b, lb);
+  std::memcpy(out + la + lb, c, lc);
+  out[la + lb + lc] = '\0';
+  return true;
+}
+
+bool DirectoryExists(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The construction of _LOG: fixes the log path and tidies the log directory.
+void ConstructLog() {
+  quarvel::AnsiText installPath = quarvel::ReadSetupStringA(quarvel::kInstallPathValue);
+  // An overlong path is refused: szFileName stays empty and every write is
+  // dropped, as when the file cannot be opened.
+  if (!JoinPath(_LOG.szFileName, sizeof _LOG.szFileName, installPath.c_str(), kLogName,
+                kLogExtension)) {
+    return;
+  }
+  char directory[quarvel::kLogFileNameSize];
+  std::memcpy(directory, _LOG.szFileName, sizeof directory);
+  char* lastSeparator = std::strrchr(directory, '\\');
+  if (lastSeparator == nullptr) return;
+  *lastSeparator = '\0';
+  if (DirectoryExists(directory)) {
+    if (quarvel::kEdition.purgeOldLogs) quarvel::DeleteOldLogs(kPurgeNamePart);
+  } else {
+    CreateDirectoryA(directory, nullptr);
+  }
+}
+
+}  // namespace
+
+void TLogFile::WriteLog(const char* text) {
+  if (text == nullptr) return;
+  pFile = std::fopen(szFileName, "a+");
+  if (pFile == nullptr) return;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  quarvel::LocalTime local = {now.wYear, now.wMonth, now.wDay,
+                              now.wHour, now.wMinute, now.wSecond};
+  char stamp[quarvel::kTimeStampSize];
+  quarvel::FormatTimeStamp(stamp, local);
+
+  static const char kSeparator[] = " -> ";
+  std::size_t stampLen = std::strlen(stamp), textLen = std::strlen(text);
+  std::size_t lineLen = stampLen + (sizeof kSeparator - 1) + textLen;
+  char* line = static_cast<char*>(std::malloc(lineLen + 1));
+  if (line != nullptr) {
+    std::memcpy(line, stamp, stampLen);
+    std::memcpy(line + stampLen, kSeparator, sizeof kSeparator - 1);
+    std::memcpy(line + stampLen + sizeof kSeparator - 1, text, textLen);
+    line[lineLen] = '\0';
+    std::fwrite(line, 1, lineLen, pFile);
+    std::free(line);
+  }
+  std::fclose(pFile);
+}
+
+extern "C" void LogInitialize() {
+  if (gLogUseCount-- == 0) ConstructLog();
+}
+
+extern "C" void LogFinalize() { ++gLogUseCount; }
+
+namespace quarvel {
+
+void LogNumbered(const char* message, int n) {
+  FormatNumbered(_sError, kLogLineBound, message, n);
+  _LOG.WriteLog(_sError);
+}
+
+void LogWithValue(const char* message, const char* value, int n) {
+  FormatWithValue(_sError, kLogLineBound, message, value, n);
+  _LOG.WriteLog(_sError);
+}
+
+void LogCompact(const char* message, int n) {
+  FormatCompact(_sError, kLogLineBound, message, n);
+  _LOG.WriteLog(_sError);
+}
+
+void LogWithTwoValues(const char* message, int n, const char* valueA, const char* valueB) {
+  FormatWithTwoValues(_sError, kLogLineBound, message, n, valueA, valueB);
+  _LOG.WriteLog(_sError);
+}
+
+void LogText(const char* text) { _LOG.WriteLog(text); }
+
+bool DeleteOldLogs(const char* namePart) {
+  AnsiText installPath = ReadSetupStringA(kInstallPathValue);
+  if (installPath.empty()) return false;
+  char directory[kPurgePathSize];
+  char pattern[kPurgePathSize];
+  if (!JoinPath(directory, sizeof directory, installPath.c_str(), "Log", "") ||
+      !JoinPath(pattern, sizeof pattern, directory, "\\*.*", "")) {
+    return false;
+  }
+  wchar_t widePattern[kPurgePathSize];
+  if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kPurgePathSize) == 0) {
+    return false;
+  }
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(widePattern, &entry);
+  if (search == INVALID_HANDLE_VALUE) return false;
+
+  FILETIME nowFile;
+  SYSTEMTIME nowLocal;
+  GetLocalTime(&nowLocal);
+  SystemTimeToFileTime(&nowLocal, &nowFile);
+  do {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    char name[MAX_PATH * 2];
+    if (WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name, sizeof name, nullptr,
+                            nullptr) == 0) {
+      continue;
+    }
+    if (std::strstr(name, namePart) == nullptr) continue;
+    FILETIME createdLocal;
+    if (!FileTimeToLocalFileTime(&entry.ftCreationTime, &createdLocal)) continue;
+    ULARGE_INTEGER now, created;
+    now.LowPart = nowFile.dwLowDateTime;
+    now.HighPart = nowFile.dwHighDateTime;
+    created.LowPart = createdLocal.dwLowDateTime;
+    created.HighPart = createdLocal.dwHighDateTime;
+    if (AgeInDays(static_cast<long long>(now.QuadPart),
+                  static_cast<long long>(created.QuadPart)) < 4) {
+      continue;
+    }
+    char victim[kPurgePathSize];
+    if (JoinPath(victim, sizeof victim, directory, "\\", name)) DeleteFileA(victim);
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  return true;
+}
+
+}  // namespace quarvel

@@ -1,0 +1,52 @@
+// Unit Log: the library's one log file, Log\Quarvel_log.log under the install
+// path, and the shared message buffer every log point formats into.
+#ifndef QUARVEL_SUPPORT_LOG_H
+#define QUARVEL_SUPPORT_LOG_H
+
+#include <cstdio>
+
+namespace quarvel {
+
+constexpr std::size_t kLogFileNameSize = 512;
+constexpr std::size_t kMessageBufferSize = 512;
+// Search pattern and deletion path buffers of the purge.
+constexpr std::size_t kPurgePathSize = 260;
+
+}  // namespace quarvel
+
+// The log object, exported as data (516 bytes in the 32-bit build).
+struct TLogFile {
+  FILE* pFile;                                  // stream of the running write
+  char szFileName[quarvel::kLogFileNameSize];   // log path, fixed at load
+
+  // Appends "yyyy-MM-dd hh:mm:ss -> " and text; the file is opened and closed
+  // for this one line, which is dropped when the file cannot be opened.
+  void WriteLog(const char* text);
+};
+
+extern "C" TLogFile _LOG;
+extern "C" char _sError[quarvel::kMessageBufferSize];
+
+extern "C" void LogInitialize();  // exported as @@Log@Initialize
+extern "C" void LogFinalize();    // exported as @@Log@Finalize
+
+namespace quarvel {
+
+// The log points' one way to write: format into _sError within the 400-byte
+// bound, then WriteLog at once.
+void LogNumbered(const char* message, int n);                    // "%s -> %d\n"
+void LogWithValue(const char* message, const char* value, int n);  // "%s %s-> %d\n"
+void LogCompact(const char* message, int n);                     // "%s-> %d\n"
+void LogWithTwoValues(const char* message, int n, const char* valueA,
+                      const char* valueB);                       // "%s -> %d,%s,%s\n"
+// A finished text, written as it is.
+void LogText(const char* text);
+
+// Deletes files of the log directory whose name holds namePart and that were
+// created 4 or more days ago. False when the install path is empty or the
+// directory cannot be searched.
+bool DeleteOldLogs(const char* namePart);
+
+}  // namespace quarvel
+
+#endif

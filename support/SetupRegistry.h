@@ -1,0 +1,40 @@
+// Reading string values of the host client's setup key,
+// HKEY_LOCAL_MACHINE\SOFTWARE\Korvanta\Setup ("InstallPath", "channel").
+// Every read opens and closes the key; nothing is cached, nothing written.
+#ifndef QUARVEL_SUPPORT_SETUPREGISTRY_H
+#define QUARVEL_SUPPORT_SETUPREGISTRY_H
+
+#include <windows.h>
+
+#include "support/Text.h"
+
+namespace quarvel {
+
+// The setup key, as spelled by the wide reader of unit Common and by the
+// narrow reader of unit Log (registry names ignore case: the same key).
+constexpr const wchar_t* kSetupKeyCommon = L"software\\Korvanta\\Setup";
+constexpr const wchar_t* kSetupKeyLog = L"SOFTWARE\\Korvanta\\Setup";
+// KEY_READ, and KEY_READ with KEY_WOW64_32KEY.
+constexpr REGSAM kSetupAccess = 0x20019;
+constexpr REGSAM kSetupAccess32 = 0x20219;
+
+// Value names read by the library.
+constexpr const wchar_t* kInstallPathValue = L"InstallPath";
+constexpr const wchar_t* kChannelValue = L"channel";
+
+// Reads valueName under HKEY_LOCAL_MACHINE\subkey with the given access.
+// Whatever the value's registry type, its data are taken as UTF-16 text up to
+// the first zero unit and converted to the ANSI code page. A missing key or
+// value, or a failed read, gives empty text.
+AnsiText ReadSetupValue(const wchar_t* subkey, REGSAM access, const wchar_t* valueName);
+
+// Unit Log's reader: narrow text, plain read access.
+AnsiText ReadSetupStringA(const wchar_t* valueName);
+
+// The component's reader of each edition: wide text (unit Common's asks for
+// the 32-bit view under WOW64; the earlier edition's never asks).
+WideText ReadSetupString(const wchar_t* valueName);
+
+}  // namespace quarvel
+
+#endif

@@ -1,0 +1,84 @@
+// The component boundary as a host sees it: the factory, reference counts,
+// QueryInterface, the accessors and the province code, in both editions.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/wine/TestBench.h"
+
+namespace {
+
+using bench::EditionId;
+
+const GUID kOtherIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+class Component : public ::testing::TestWithParam<EditionId> {
+ protected:
+  void SetUp() override {
+    bench::ResetSetupKey();
+    installDir_ = bench::FreshInstallDir(std::string("component-") + bench::EditionName(GetParam()));
+  }
+  std::string installDir_;
+};
+
+TEST_P(Component, FactoryAcceptsOnlyTheComponentIdentifier) {
+  bench::Library library(GetParam());
+  ASSERT_NE(library.factory(), nullptr);
+  void* out = reinterpret_cast<void*>(0x1234);
+  EXPECT_EQ(library.factory()(IID_IUnknown, &out), static_cast<HRESULT>(0x80004005));
+  EXPECT_EQ(out, reinterpret_cast<void*>(0x1234));
+  EXPECT_EQ(library.factory()(kOtherIid, &out), static_cast<HRESULT>(0x80004005));
+  EXPECT_EQ(out, reinterpret_cast<void*>(0x1234));
+  EXPECT_EQ(library.factory()(IID_IZHttp, nullptr), static_cast<HRESULT>(0x80004005));
+}
+
+TEST_P(Component, ReferenceCountsAndQueryInterface) {
+  bench::Library library(GetParam());
+  void* out = nullptr;
+  ASSERT_EQ(library.factory()(IID_IZHttp, &out), S_OK);
+  IZHttp* component = static_cast<IZHttp*>(out);
+  EXPECT_EQ(component->AddRef(), 2u);
+  EXPECT_EQ(component->Release(), 1u);
+
+  void* unknown = reinterpret_cast<void*>(0x77);
+  EXPECT_EQ(component->QueryInterface(IID_IUnknown, &unknown), S_OK);
+  EXPECT_EQ(unknown, out);
+  EXPECT_EQ(component->Release(), 1u);
+
+  void* untouched = reinterpret_cast<void*>(0x77);
+  EXPECT_EQ(component->QueryInterface(kOtherIid, &untouched), static_cast<HRESULT>(0x80004005));
+  EXPECT_EQ(untouched, reinterpret_cast<void*>(0x77));
+  EXPECT_EQ(component->QueryInterface(IID_IZHttp, nullptr), static_cast<HRESULT>(0x80004005));
+
+  EXPECT_EQ(component->Release(), 0u);  // the last reference destroys it
+}
+
+TEST_P(Component, AccessorsCopyTextWithoutTerminator) {
+  bench::Library library(GetParam());
+  IZHttp* component = library.Create();
+  ASSERT_NE(component, nullptr);
+  EXPECT_EQ(component->GetRequestHeader(nullptr), 0);
+  EXPECT_EQ(component->GetResponseHeader(nullptr), 0);
+  EXPECT_EQ(component->GetResponseBody(nullptr), 0);
+
+  // Before any Get the fields are empty: a prefilled buffer stays as it was.
+  std::vector<char> buffer(QUARVEL_RESPONSE_BODY_SIZE + 16, 'Z');
+  EXPECT_EQ(component->GetRequestHeader(buffer.data()), 1);
+  EXPECT_EQ(component->GetResponseHeader(buffer.data()), 1);
+  EXPECT_EQ(component->GetResponseBody(buffer.data()), 1);
+  EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string(buffer.size(), 'Z'));
+
+  // After a Get the request text lands at the start, with no terminator.
+  EXPECT_EQ(component->Get("http://127.0.0.1:1/x"), 0);
+  std::fill(buffer.begin(), buffer.end(), 'Z');
+  EXPECT_EQ(component->GetRequestHeader(buffer.data()), 1);
+  component->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Editions, Component,
+                         ::testing::Values(EditionId::kCurrent, EditionId::kEarlier),
+                         [](const ::testing::TestParamInfo<EditionId>& info) {
+                           return std::string(bench::EditionName(info.param));
+                         });
+
+}  // namespace

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs a command inside the private network namespace that ./quarvel made with
+# unshare --mount --net: brings loopback up, maps the library's built-in host
+# names and this machine's name to 127.0.0.1, and starts a wineserver of its
+# own (it creates the sockets), stopped again before leaving.
+#   private-network.sh WIN_BUILD_DIR COMMAND [ARGS...]
+set -uo pipefail
+win_build="$1"
+shift
+
+ip link set lo up
+
+hosts="$(mktemp)"
+{
+  echo "127.0.0.1 localhost"
+  echo "127.0.0.1 $(hostname)"
+  while read -r host; do
+    [ -n "$host" ] && echo "127.0.0.1 $host"
+  done <"$win_build/built-in-hosts.txt"
+} >"$hosts"
+mount --bind "$hosts" /etc/hosts
+
+# Wine takes its ANSI code page from the locale's language: 936 for zh_CN,
+# whether or not that locale is installed.
+export LC_ALL=zh_CN.GB2312 2>/dev/null
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  WINEARCH=win32 wineboot -i </dev/null >/dev/null 2>&1
+fi
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1
+stop_wine() { wineserver -k </dev/null >/dev/null 2>&1 || true; }
+trap stop_wine EXIT
+
+"$@"
