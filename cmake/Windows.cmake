@@ -82,3 +82,5 @@ set_source_files_properties(component/Quarvel.rc PROPERTIES
 set(CMAKE_RC_FLAGS "-c 936")
 
 include(cmake/WindowsTests.cmake)
+include(cmake/Bench.cmake OPTIONAL)
+include(cmake/Tools.cmake OPTIONAL)

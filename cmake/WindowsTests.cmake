@@ -44,3 +44,13 @@ add_test(NAME dll_imports_and_exports
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDIST=${QUARVEL_DIST_DIR}
           -P ${PROJECT_SOURCE_DIR}/cmake/CheckDlls.cmake)
 set_tests_properties(dll_imports_and_exports PROPERTIES SKIP_RETURN_CODE 77)
+
+# Whitebox tests: units linked straight into a test program, for what the DLL
+# boundary does not show (the registry readers' handling of value types).
+add_library(quarvel_registry_units OBJECT support/SetupRegistry.cpp support/CodePage.cpp support/Common.cpp)
+quarvel_windows_code(quarvel_registry_units)
+add_executable(registry_whitebox_test tests/wine/whitebox/registry_test.cpp
+               $<TARGET_OBJECTS:quarvel_registry_units>)
+target_link_libraries(registry_whitebox_test PRIVATE quarvel_testbench gtest_main)
+target_link_options(registry_whitebox_test PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-protector-strong)
+gtest_discover_tests(registry_whitebox_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)

@@ -7,6 +7,8 @@
 set -uo pipefail
 win_build="$1"
 shift
+export WINEPREFIX="${WINEPREFIX:-$(cd "$win_build/.." && pwd)/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
 
 ip link set lo up
 

@@ -7,16 +7,20 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "include/Quarvel.h"
+#include "tools/scenario/ScenarioServer.h"
 
 namespace bench {
 
 enum class EditionId { kCurrent, kEarlier };
 const char* DllPath(EditionId edition);
 const char* EditionName(EditionId edition);
+// Names parameterised tests "current" and "earlier".
+inline void PrintTo(EditionId edition, std::ostream* out) { *out << EditionName(edition); }
 
 // One load of an edition; unloads on destruction.
 class Library {

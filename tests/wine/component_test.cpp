@@ -82,3 +82,77 @@ INSTANTIATE_TEST_SUITE_P(Editions, Component,
                          });
 
 }  // namespace
+
+namespace {
+
+// Every export hosts and tools look up, by name, in each edition.
+TEST(Exports, EachEditionExportsItsUnitsByName) {
+  const char* shared[] = {"CreateComponent", "_LOG", "_sError", "@@Log@Initialize",
+                          "@@Log@Finalize", "@@Quarvel@Initialize", "@@Quarvel@Finalize"};
+  for (bench::EditionId edition : {bench::EditionId::kCurrent, bench::EditionId::kEarlier}) {
+    bench::Library library(edition);
+    ASSERT_NE(library.module(), nullptr) << bench::DllPath(edition);
+    for (const char* name : shared) {
+      EXPECT_NE(GetProcAddress(library.module(), name), nullptr) << name;
+    }
+    bool current = edition == bench::EditionId::kCurrent;
+    EXPECT_EQ(GetProcAddress(library.module(), "@@Common@Initialize") != nullptr, current);
+    EXPECT_EQ(GetProcAddress(library.module(), "@@Common@Finalize") != nullptr, current);
+  }
+}
+
+std::string VersionString(const std::vector<char>& info, const char* name) {
+  void* value = nullptr;
+  UINT size = 0;
+  std::string query = std::string("\\StringFileInfo\\080403A8\\") + name;
+  if (!VerQueryValueA(info.data(), query.c_str(), &value, &size) || size == 0) return "";
+  return static_cast<const char*>(value);
+}
+
+TEST(Resources, CurrentEditionCarriesVersionAndIcon) {
+  const char* path = bench::DllPath(bench::EditionId::kCurrent);
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeA(path, &handle);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, info.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x0001005Cu);  // 1.0.1.92
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x0002000Du);  // 2.13
+
+  struct Translation {
+    WORD language, codePage;
+  }* translation = nullptr;
+  UINT translationSize = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &translationSize));
+  ASSERT_GE(translationSize, sizeof(Translation));
+  EXPECT_EQ(translation->language, 0x0804);
+  EXPECT_EQ(translation->codePage, 936);
+
+  EXPECT_EQ(VersionString(info, "FileDescription"), "Check the net redirection");
+  EXPECT_EQ(VersionString(info, "FileVersion"), "1.0.1.92");
+  EXPECT_EQ(VersionString(info, "ProductVersion"), "2.13.0");
+  EXPECT_FALSE(VersionString(info, "CompanyName").empty());
+
+  HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(3)), nullptr);  // RT_ICON
+  FreeLibrary(module);
+}
+
+TEST(Resources, EarlierEditionCarriesNone) {
+  DWORD handle = 0;
+  EXPECT_EQ(GetFileVersionInfoSizeA(bench::DllPath(bench::EditionId::kEarlier), &handle), 0u);
+  HMODULE module =
+      LoadLibraryExA(bench::DllPath(bench::EditionId::kEarlier), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14)), nullptr);  // RT_GROUP_ICON
+  FreeLibrary(module);
+}
+
+}  // namespace
