@@ -27,13 +27,15 @@ TargetCut CutLocationTarget(const char* header, std::size_t len, TextSpan* targe
 
 // ShanXi portal page: finds "url=http://" without regard to ASCII case; the
 // target starts at its "http://" and ends two bytes before the first ">"
-// after that point (the closing quotation mark is dropped).
+// after that point (the closing quotation mark is dropped). The search runs
+// over single bytes: double-byte characters are not stepped over here.
 TargetCut CutEmbeddedTarget(const char* body, std::size_t len, TextSpan* target);
 
 // GuangXi portal page: finds portalUrl (NUL-terminated, case-sensitive); the
-// target runs from it up to, not including, the first ">" after it, so a
-// closing quotation mark stays. kCutNoEnd when there is no ">" after it; a
-// null or empty portalUrl gives kCutNoMarker.
+// target runs from it up to, not including, the first ">" behind it (a ">"
+// inside portalUrl does not count), so a closing quotation mark stays.
+// kCutNoEnd when there is no ">" behind it; a null or empty portalUrl gives
+// kCutNoMarker.
 TargetCut CutPortalTarget(const char* body, std::size_t len,
                           const char* portalUrl, TextSpan* target);
 

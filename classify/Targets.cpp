@@ -1,0 +1,204 @@
+#include "classify/Targets.h"
+
+#include <cstring>
+
+namespace quarvel {
+
+namespace {
+
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+constexpr char kLocationName[] = "Location:";
+constexpr std::size_t kLocationNameLen = sizeof(kLocationName) - 1;
+
+constexpr char kEmbeddedMarker[] = "url=http://";
+constexpr std::size_t kEmbeddedMarkerLen = sizeof(kEmbeddedMarker) - 1;
+// The target starts at the "http://" of the marker, behind "url=".
+constexpr std::size_t kEmbeddedSchemeOffset = 4;
+
+constexpr char kRefreshTag[] = "<meta http-equiv=\"Refresh\"";
+constexpr std::size_t kRefreshTagLen = sizeof(kRefreshTag) - 1;
+constexpr char kRefreshUrl[] = "url=";
+constexpr std::size_t kRefreshUrlLen = sizeof(kRefreshUrl) - 1;
+
+constexpr char kTagEnd = '>';
+constexpr char kDoubleQuote = '"';
+
+unsigned char AsciiLower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// A code page 936 lead byte; the byte after it belongs to the same character.
+bool IsDbcsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// First occurrence of needle (nlen > 0 bytes) in text (len bytes).
+std::size_t FindBytes(const char* text, std::size_t len, const char* needle,
+                      std::size_t nlen) {
+  if (nlen == 0 || nlen > len) return kNotFound;
+  const std::size_t last = len - nlen;
+  for (std::size_t i = 0; i <= last; ++i) {
+    const void* hit = std::memchr(text + i, needle[0], last - i + 1);
+    if (!hit) return kNotFound;
+    i = static_cast<std::size_t>(static_cast<const char*>(hit) - text);
+    if (std::memcmp(text + i + 1, needle + 1, nlen - 1) == 0) return i;
+  }
+  return kNotFound;
+}
+
+// First occurrence of a lower-case needle, ASCII letters of text folded.
+std::size_t FindBytesFolded(const char* text, std::size_t len,
+                            const char* needle, std::size_t nlen) {
+  if (nlen == 0 || nlen > len) return kNotFound;
+  for (std::size_t i = 0; i + nlen <= len; ++i) {
+    std::size_t k = 0;
+    while (k < nlen &&
+           AsciiLower(static_cast<unsigned char>(text[i + k])) ==
+               static_cast<unsigned char>(needle[k])) {
+      ++k;
+    }
+    if (k == nlen) return i;
+  }
+  return kNotFound;
+}
+
+std::size_t FindByte(const char* text, std::size_t len, char c) {
+  if (len == 0) return kNotFound;
+  const void* hit = std::memchr(text, c, len);
+  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text)
+             : kNotFound;
+}
+
+// "url=" in the lower-cased view of tag. Only single-byte characters are
+// lowered: the trail byte of a double-byte character keeps its value, so a
+// trail byte 'U' cannot turn into the start of "url=".
+std::size_t FindRefreshUrl(const char* tag, std::size_t len) {
+  unsigned char window[kRefreshUrlLen] = {};
+  bool trail = false;
+  for (std::size_t i = 0; i < len; ++i) {
+    const unsigned char c = static_cast<unsigned char>(tag[i]);
+    unsigned char seen = c;
+    if (trail) {
+      trail = false;
+    } else if (IsDbcsLead(c)) {
+      trail = true;
+    } else {
+      seen = AsciiLower(c);
+    }
+    std::memmove(window, window + 1, kRefreshUrlLen - 1);
+    window[kRefreshUrlLen - 1] = seen;
+    if (i + 1 >= kRefreshUrlLen &&
+        std::memcmp(window, kRefreshUrl, kRefreshUrlLen) == 0) {
+      return i + 1 - kRefreshUrlLen;
+    }
+  }
+  return kNotFound;
+}
+
+TextSpan Span(const char* begin, std::size_t len) { return TextSpan{begin, len}; }
+
+}  // namespace
+
+TargetCut CutLocationTarget(const char* header, std::size_t len, TextSpan* target) {
+  if (!header || !target) return kCutNoMarker;
+  const std::size_t at = FindBytes(header, len, kLocationName, kLocationNameLen);
+  if (at == kNotFound) return kCutNoMarker;
+  const std::size_t from = at + kLocationNameLen;
+  *target = Span(header + from, len - from);
+  return kCutFound;
+}
+
+TargetCut CutEmbeddedTarget(const char* body, std::size_t len, TextSpan* target) {
+  if (!body || !target) return kCutNoMarker;
+  const std::size_t at =
+      FindBytesFolded(body, len, kEmbeddedMarker, kEmbeddedMarkerLen);
+  if (at == kNotFound) return kCutNoMarker;
+  const char* text = body + at + kEmbeddedSchemeOffset;
+  const std::size_t textLen = len - at - kEmbeddedSchemeOffset;
+  const std::size_t gt = FindByte(text, textLen, kTagEnd);
+  if (gt == kNotFound) return kCutNoEnd;
+  // The byte before ">" closes the attribute value. The text starts with
+  // "http://", so gt is at least 7; the guard only keeps the length sane.
+  *target = Span(text, gt > 0 ? gt - 1 : 0);
+  return kCutFound;
+}
+
+TargetCut CutPortalTarget(const char* body, std::size_t len,
+                          const char* portalUrl, TextSpan* target) {
+  if (!body || !target || !portalUrl || portalUrl[0] == '\0') return kCutNoMarker;
+  const std::size_t urlLen = std::strlen(portalUrl);
+  const std::size_t at = FindBytes(body, len, portalUrl, urlLen);
+  if (at == kNotFound) return kCutNoMarker;
+  // The tag end is sought behind the URL, so the target always holds it whole.
+  const std::size_t from = at + urlLen;
+  const std::size_t gt = FindByte(body + from, len - from, kTagEnd);
+  if (gt == kNotFound) return kCutNoEnd;
+  *target = Span(body + at, urlLen + gt);
+  return kCutFound;
+}
+
+TargetCut CutMetaRefreshTarget(const char* body, std::size_t len, char* out,
+                               std::size_t capacity, std::size_t* addressLen) {
+  if (!out) capacity = 0;
+  if (capacity > 0) out[0] = '\0';
+  if (addressLen) *addressLen = 0;
+  if (!body) return kCutNoMarker;
+
+  const std::size_t at = FindBytes(body, len, kRefreshTag, kRefreshTagLen);
+  if (at == kNotFound) return kCutNoMarker;
+  const char* tag = body + at;
+  const std::size_t gt = FindByte(tag, len - at, kTagEnd);
+  const std::size_t tagLen = gt == kNotFound ? 0 : gt + 1;
+
+  const std::size_t url = FindRefreshUrl(tag, tagLen);
+  if (url == kNotFound) return kCutNoEnd;
+
+  // The address runs from behind "url=" to the tag's closing ">", which
+  // "url=" cannot contain, so from <= tagLen - 1. Removing the one-byte
+  // pattern "\"" again and again is the same as skipping every quote.
+  const std::size_t from = url + kRefreshUrlLen;
+  const std::size_t to = tagLen - 1;
+  std::size_t full = 0;
+  std::size_t written = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    if (tag[i] == kDoubleQuote) continue;
+    if (written + 1 < capacity) out[written++] = tag[i];
+    ++full;
+  }
+  if (capacity > 0) out[written] = '\0';
+  if (addressLen) *addressLen = full;
+  return kCutFound;
+}
+
+std::size_t RemoveAll(char* text, std::size_t len, const char* pattern) {
+  if (!text || !pattern) return len;
+  const std::size_t plen = std::strlen(pattern);
+  if (plen == 0) return len;
+  // Compacting in one pass gives the same text as removing the first
+  // occurrence and searching again from the start: the kept prefix holds no
+  // occurrence, so the next one found must end at the byte just appended,
+  // and it is removed as soon as it is complete.
+  const char last = pattern[plen - 1];
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < len; ++i) {
+    const char c = text[i];
+    text[kept++] = c;
+    if (c == last && kept >= plen &&
+        std::memcmp(text + kept - plen, pattern, plen) == 0) {
+      kept -= plen;
+    }
+  }
+  if (kept < len) std::memset(text + kept, 0, len - kept);
+  return kept;
+}
+
+std::size_t CopyTarget(char* dest, int capacity, TextSpan target) {
+  if (!dest || capacity <= 0) return 0;
+  std::size_t n = static_cast<std::size_t>(capacity) - 1;
+  if (!target.begin) n = 0;
+  if (target.len < n) n = target.len;
+  if (n > 0) std::memcpy(dest, target.begin, n);
+  dest[n] = '\0';
+  return n;
+}
+
+}  // namespace quarvel

@@ -1,0 +1,149 @@
+// Cuts redirect targets out of arbitrary bytes with every cutter, and checks
+// that each target lies within the input, that each write stays within its
+// buffer and that the removal matches the restarting search it stands for.
+#include "classify/Targets.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace quarvel;
+
+#define CHECK(cond) \
+  do {              \
+    if (!(cond)) std::abort(); \
+  } while (0)
+
+constexpr char kPortal[] = "https://kb.portal.test/kbs/product";
+constexpr std::size_t kMaxCapacity = 1100;
+constexpr std::size_t kGuard = 16;
+constexpr unsigned char kSentinel = 0xAB;
+// The restarting reference is slow; it only runs on inputs up to this size.
+constexpr std::size_t kReferenceLimit = 2048;
+
+bool Within(const char* in, std::size_t len, TextSpan span) {
+  return span.begin >= in && span.len <= len &&
+         static_cast<std::size_t>(span.begin - in) <= len - span.len;
+}
+
+// Output of capacity bytes followed by a guard.
+struct Guarded {
+  explicit Guarded(std::size_t capacity)
+      : cap(capacity), bytes(capacity + kGuard, static_cast<char>(kSentinel)) {}
+  bool GuardIntact() const {
+    for (std::size_t i = cap; i < bytes.size(); ++i) {
+      if (static_cast<unsigned char>(bytes[i]) != kSentinel) return false;
+    }
+    return true;
+  }
+  std::size_t cap;
+  std::vector<char> bytes;
+};
+
+void CheckLocation(const char* in, std::size_t len) {
+  TextSpan t{};
+  if (CutLocationTarget(in, len, &t) != kCutFound) return;
+  CHECK(Within(in, len, t));
+  CHECK(t.begin + t.len == in + len);
+  CHECK(t.begin - in >= 9 && std::memcmp(t.begin - 9, "Location:", 9) == 0);
+}
+
+void CheckEmbedded(const char* in, std::size_t len) {
+  TextSpan t{};
+  if (CutEmbeddedTarget(in, len, &t) != kCutFound) return;
+  CHECK(Within(in, len, t));
+  CHECK(t.len >= 6);
+  // The byte after the target closes the value; the one after that is ">".
+  const std::size_t end = static_cast<std::size_t>(t.begin - in) + t.len;
+  CHECK(end + 1 < len && in[end + 1] == '>');
+  CHECK(std::memchr(t.begin, '>', t.len + 1) == nullptr);
+}
+
+void CheckPortal(const char* in, std::size_t len, const std::string& portal) {
+  TextSpan t{};
+  if (CutPortalTarget(in, len, portal.c_str(), &t) != kCutFound) return;
+  CHECK(Within(in, len, t));
+  CHECK(!portal.empty() && t.len >= portal.size());
+  CHECK(std::memcmp(t.begin, portal.data(), portal.size()) == 0);
+  const std::size_t end = static_cast<std::size_t>(t.begin - in) + t.len;
+  CHECK(end < len && in[end] == '>');
+}
+
+void CheckMetaRefresh(const char* in, std::size_t len, std::size_t capacity) {
+  Guarded g(capacity);
+  std::size_t full = 0;
+  const TargetCut cut = CutMetaRefreshTarget(in, len, g.bytes.data(), capacity, &full);
+  CHECK(g.GuardIntact());
+  CHECK(full <= len);
+  if (cut != kCutFound) CHECK(full == 0);
+  if (capacity == 0) return;
+  // The address may hold NUL bytes of its own; the terminator is the byte
+  // right after the part that fits.
+  const std::size_t written = full < capacity - 1 ? full : capacity - 1;
+  CHECK(g.bytes[written] == '\0');
+  CHECK(std::memchr(g.bytes.data(), '"', written) == nullptr);
+}
+
+void CheckCopy(const char* in, std::size_t len, int capacity) {
+  const std::size_t room = capacity > 0 ? static_cast<std::size_t>(capacity) : 0;
+  Guarded g(room);
+  const std::size_t n = CopyTarget(g.bytes.data(), capacity, TextSpan{in, len});
+  CHECK(g.GuardIntact());
+  if (capacity <= 0) {
+    CHECK(n == 0);
+    return;
+  }
+  CHECK(n == (len < room - 1 ? len : room - 1));
+  CHECK(std::memcmp(g.bytes.data(), in, n) == 0 && g.bytes[n] == '\0');
+}
+
+void CheckRemoveAll(const char* in, std::size_t len, const std::string& pattern) {
+  std::vector<char> text(in, in + len);
+  text.resize(len + kGuard, static_cast<char>(kSentinel));
+  const std::size_t n = RemoveAll(text.data(), len, pattern.c_str());
+  CHECK(n <= len);
+  for (std::size_t i = n; i < len; ++i) CHECK(text[i] == '\0');
+  for (std::size_t i = len; i < text.size(); ++i) {
+    CHECK(static_cast<unsigned char>(text[i]) == kSentinel);
+  }
+  if (len > kReferenceLimit) return;
+  std::string expected(in, len);
+  if (!pattern.empty()) {
+    for (std::size_t p; (p = expected.find(pattern)) != std::string::npos;) {
+      expected.erase(p, pattern.size());
+    }
+  }
+  CHECK(expected == std::string(text.data(), n));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider fdp(data, size);
+  const std::size_t capacity = fdp.ConsumeIntegralInRange<std::size_t>(0, kMaxCapacity);
+  const int copyCapacity = fdp.ConsumeIntegralInRange<int>(-2, static_cast<int>(kMaxCapacity));
+  // A short pattern: NUL bytes end it early, as they would in a C string.
+  const std::string pattern = fdp.ConsumeBytesAsString(fdp.ConsumeIntegralInRange<std::size_t>(0, 4));
+  const bool ownPortal = fdp.ConsumeBool();
+  const std::vector<char> rest = fdp.ConsumeRemainingBytes<char>();
+
+  // Exactly the input's size on the heap, nothing behind it.
+  const std::size_t len = rest.size();
+  std::unique_ptr<char[]> in(new char[len]);
+  if (len > 0) std::memcpy(in.get(), rest.data(), len);
+
+  CheckLocation(in.get(), len);
+  CheckEmbedded(in.get(), len);
+  CheckPortal(in.get(), len, ownPortal ? std::string(pattern.c_str()) : std::string(kPortal));
+  CheckMetaRefresh(in.get(), len, capacity);
+  CheckCopy(in.get(), len, copyCapacity);
+  CheckRemoveAll(in.get(), len, std::string(pattern.c_str()));
+  return 0;
+}

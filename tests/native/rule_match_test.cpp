@@ -1,0 +1,87 @@
+#include "classify/RuleMatch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace quarvel {
+namespace {
+
+TEST(RuleHits, NeedleAnywhereInTarget) {
+  const char* target = "https://kb.portal.test/kbs/product?nodeid=138485\"";
+  EXPECT_TRUE(RuleHits("nodeid=138485", target));
+  EXPECT_TRUE(RuleHits("https://", target));
+  EXPECT_TRUE(RuleHits("\"", target));
+  EXPECT_TRUE(RuleHits(target, target));
+  EXPECT_FALSE(RuleHits("nodeid=138428", target));
+}
+
+TEST(RuleHits, LetterCaseCounts) {
+  EXPECT_FALSE(RuleHits("ArrearsPage", " http://isp.test/arrearspage.html\r\n\r\n"));
+  EXPECT_TRUE(RuleHits("arrearspage", " http://isp.test/arrearspage.html\r\n\r\n"));
+}
+
+TEST(RuleHits, EmptyOrMissingNeverHits) {
+  EXPECT_FALSE(RuleHits("", "anything"));
+  EXPECT_FALSE(RuleHits("", ""));
+  EXPECT_FALSE(RuleHits(nullptr, "anything"));
+  EXPECT_FALSE(RuleHits("a", nullptr));
+  EXPECT_FALSE(RuleHits("a", ""));
+  EXPECT_FALSE(RuleHits("abcd", "abc"));
+}
+
+TEST(RuleHits, LongestValueAndDoubleByteText) {
+  const std::string value(kRuleValueSize - 1, 'v');
+  const std::string target = "http://x/" + value + "?q";
+  EXPECT_TRUE(RuleHits(value.c_str(), target.c_str()));
+  EXPECT_FALSE(RuleHits((value + "w").c_str(), target.c_str()));
+  // GBK bytes compare as bytes.
+  EXPECT_TRUE(RuleHits("\xC7\xB7\xB7\xD1", "http://a/\xC7\xB7\xB7\xD1.html"));
+  EXPECT_FALSE(RuleHits("\xC7\xB7\xB7\xD2", "http://a/\xC7\xB7\xB7\xD1.html"));
+}
+
+constexpr char16_t kSentinel = 0xABCD;
+constexpr char16_t kDirt = 0x5A5A;
+constexpr std::size_t kGuard = 4;
+
+TEST(CopyPageText, EveryPageCount) {
+  const std::u16string text = u"http://isp.test/\u6B20\u8D39.html";
+  for (std::uint32_t count = 0; count <= text.size() + 3; ++count) {
+    std::vector<char16_t> page(count + kGuard, kDirt);
+    for (std::size_t i = count; i < page.size(); ++i) page[i] = kSentinel;
+    const std::size_t n = CopyPageText(page.data(), count, text.c_str());
+    for (std::size_t i = count; i < page.size(); ++i) EXPECT_EQ(kSentinel, page[i]) << count;
+    if (count == 0) {
+      EXPECT_EQ(0u, n);
+      continue;
+    }
+    const std::size_t kept = std::min<std::size_t>(count - 1, text.size());
+    EXPECT_EQ(kept, n) << count;
+    EXPECT_EQ(text.substr(0, kept), std::u16string(page.data(), kept));
+    EXPECT_EQ(u'\0', page[kept]);
+  }
+}
+
+TEST(CopyPageText, NullPageOrText) {
+  EXPECT_EQ(0u, CopyPageText(nullptr, 10, u"abc"));
+  char16_t page[3] = {kDirt, kDirt, kDirt};
+  EXPECT_EQ(0u, CopyPageText(page, 3, nullptr));
+  EXPECT_EQ(u'\0', page[0]);
+  EXPECT_EQ(kDirt, page[1]);
+  EXPECT_EQ(0u, CopyPageText(page, 3, u""));
+  EXPECT_EQ(u'\0', page[0]);
+}
+
+TEST(CopyPageText, StopsAtTheTextTerminator) {
+  // Units after the terminator are neither read into page nor counted.
+  const char16_t text[] = {u'a', u'b', u'\0', u'c', u'd'};
+  char16_t page[6] = {kDirt, kDirt, kDirt, kDirt, kDirt, kDirt};
+  EXPECT_EQ(2u, CopyPageText(page, 6, text));
+  EXPECT_EQ(u'\0', page[2]);
+  EXPECT_EQ(kDirt, page[3]);
+}
+
+}  // namespace
+}  // namespace quarvel
