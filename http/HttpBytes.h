@@ -23,7 +23,8 @@ enum StatusClass { kStatusOther = 0, kStatusOk = 1, kStatusRedirect = 2 };
 // Composes the GET request for host and path into out (capacity bytes,
 // zero-filled first). Returns the text length, or 0 when the request would
 // not fit in capacity - 1 bytes: then out is left all zero and nothing may
-// be sent. Null host or path is treated as refused (0).
+// be sent. Null host or path is treated as refused (0), and so is a host or
+// path holding CR or LF, which would end a line early and add header lines.
 std::size_t BuildRequestText(char* out, std::size_t capacity,
                              const char* host, const char* path);
 
@@ -47,10 +48,11 @@ struct BodyGather {
   std::size_t total;     // bytes counted so far (NUL-cut chunks count whole)
 };
 
-// Feeds one receive result. count <= 0 (closed, error, time-out) ends the
-// body; a chunk that would bring the total to capacity or more is dropped
-// whole and ends it too. Otherwise the chunk is appended as text (its bytes
-// up to its first NUL, at most count) and true means "receive again".
+// Feeds one receive result; chunk holds at least count bytes. count <= 0
+// (closed, error, time-out) ends the body; a chunk that would bring the total
+// to capacity or more is dropped whole and ends it too. Otherwise the chunk
+// is appended as text (its bytes up to its first NUL, at most count) and true
+// means "receive again".
 bool AppendBodyChunk(BodyGather* gather, const char* chunk, long count);
 
 // Ends the body: writes the NUL at index total when total > 0. Returns true

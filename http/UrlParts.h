@@ -10,8 +10,8 @@ namespace quarvel {
 constexpr int kDefaultHttpPort = 80;
 
 // Where the parts of a URL lie inside it (offsets and lengths in UTF-16
-// units). The path is "/" when the URL has none: pathLen is then 0 and
-// hasPath false.
+// units). The path is "/" when the URL has none: hasPath is then false,
+// pathBegin is the URL's length and pathLen 0.
 struct UrlParts {
   std::size_t hostBegin, hostLen;
   bool hasPath;

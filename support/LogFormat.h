@@ -1,7 +1,9 @@
 // Bounded formatting of log lines into the shared message buffer, and the
-// time stamp of a line. Portable. A line that does not fit its bound is cut:
-// the value texts are shortened (never inside a code page 936 double-byte
-// character) so that the message's end, the number and the final "\n" stay.
+// time stamp of a line. Portable. A line that does not fit its bound is cut,
+// never inside a code page 936 double-byte character: first the value texts
+// (two values share the room, the longer cut first), then the message, so that
+// the punctuation, the number and the final "\n" stay. Only when those alone
+// do not fit are they cut too, and "\n" still ends the line (capacity >= 2).
 #ifndef QUARVEL_SUPPORT_LOGFORMAT_H
 #define QUARVEL_SUPPORT_LOGFORMAT_H
 
@@ -31,7 +33,8 @@ struct LocalTime {
   int year, month, day, hour, minute, second;
 };
 
-// "yyyy-MM-dd hh:mm:ss" into out (kTimeStampSize bytes).
+// "yyyy-MM-dd hh:mm:ss" into out (kTimeStampSize bytes). A field outside
+// what its digits can show is clamped, so the layout never changes.
 void FormatTimeStamp(char* out, const LocalTime& t);
 
 // Whole days between two instants given in 100-nanosecond ticks, absolute

@@ -1,0 +1,199 @@
+// Plays arbitrary bytes as a server's answer: scans for the header end the
+// way ReadHeader does, classifies the status line, gathers the rest as a
+// body in receive chunks of random size, and composes requests from host and
+// path texts cut out of the input into random capacities. Every result is
+// checked against a plain reference and every buffer is exactly its size, so
+// the sanitizer sees any byte read or written past it.
+#include "http/HttpBytes.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace quarvel;
+
+#define CHECK(cond)                                                  \
+  do {                                                               \
+    if (!(cond)) {                                                   \
+      std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
+      std::abort();                                                  \
+    }                                                                \
+  } while (0)
+
+constexpr std::size_t kMaxRequestCapacity = 1100;
+constexpr std::size_t kGuard = 16;
+// Longest body fed, past the buffer's capacity.
+constexpr std::size_t kMaxBodyBytes = 8000;
+constexpr char kSentinel = '\x5A';
+
+// Small deterministic generator for chunk sizes, seeded from the input.
+struct XorShift {
+  std::uint32_t state;
+  std::uint32_t Next() {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+  }
+};
+
+// Reads up to kHeaderReadLimit bytes one at a time into a buffer of exactly
+// kResponseHeaderSize bytes, stopping where IsHeaderEnd says. Returns the
+// count of bytes read; *ended tells whether the empty line was seen.
+std::size_t ScanHeader(const std::uint8_t* data, std::size_t size, char* header, bool* ended) {
+  std::memset(header, 0, kResponseHeaderSize);
+  *ended = false;
+  std::size_t i = 0;
+  for (; i < kHeaderReadLimit && i < size; ++i) {
+    header[i] = static_cast<char>(data[i]);
+    const bool expected = i > 3 && std::memcmp(header + i - 3, "\r\n\r\n", 4) == 0;
+    CHECK(IsHeaderEnd(header, i) == expected);
+    if (expected) {
+      *ended = true;
+      return i + 1;
+    }
+  }
+  return i;
+}
+
+void CheckStatusLine(const char* header, std::size_t len) {
+  const std::string_view text(header, len);
+  std::size_t lineLen = 0;
+  const bool found = FindStatusLine(header, len, &lineLen);
+  const std::size_t crlf = text.find("\r\n");
+  CHECK(found == (crlf != std::string_view::npos));
+  if (!found) return;
+  CHECK(lineLen == crlf);
+
+  // Classify from an exact-size copy: the line must not be read past lineLen.
+  std::unique_ptr<char[]> line(new char[lineLen == 0 ? 1 : lineLen]);
+  std::memcpy(line.get(), header, lineLen);
+  const std::string_view view(line.get(), lineLen);
+  StatusClass expected = kStatusOther;
+  if (view.find("200 OK") != std::string_view::npos) {
+    expected = kStatusOk;
+  } else if (view.find("302 Moved") != std::string_view::npos ||
+             view.find("302 Found") != std::string_view::npos) {
+    expected = kStatusRedirect;
+  }
+  CHECK(ClassifyStatusLine(line.get(), lineLen) == expected);
+}
+
+// Feeds bodyLen bytes, taken from data over and over, as the receive loop
+// would: chunks of 1 to kBodyChunkSize bytes, now and then one that fills
+// the buffer exactly or to one byte short, a receive that fails, and a close
+// at the end.
+void GatherBody(const std::uint8_t* data, std::size_t size, std::size_t bodyLen,
+                XorShift* rng) {
+  if (size == 0) bodyLen = 0;
+  std::unique_ptr<char[]> body(new char[kResponseBodySize]());
+  BodyGather gather{body.get(), kResponseBodySize, 0};
+  std::size_t modelTotal = 0;
+  std::string modelText;
+
+  std::size_t at = 0;
+  for (;;) {
+    long count;
+    const std::uint32_t roll = rng->Next();
+    if (at == bodyLen) {
+      count = 0;
+    } else if (roll % 64 == 0) {
+      count = -1;
+    } else if (roll % 64 < 5) {
+      count = static_cast<long>(kResponseBodySize - modelTotal - roll % 2);
+    } else {
+      count = static_cast<long>(1 + (roll >> 8) % kBodyChunkSize);
+    }
+    if (count > 0 && static_cast<std::size_t>(count) > bodyLen - at) {
+      count = static_cast<long>(bodyLen - at);
+    }
+    std::unique_ptr<char[]> chunk(new char[count > 0 ? count : 1]);
+    for (long k = 0; k < count; ++k) chunk[k] = static_cast<char>(data[(at + k) % size]);
+
+    const bool expectMore =
+        count > 0 && modelTotal + static_cast<std::size_t>(count) < kResponseBodySize;
+    const bool more = AppendBodyChunk(&gather, chunk.get(), count);
+    CHECK(more == expectMore);
+    if (!more) break;
+    modelTotal += static_cast<std::size_t>(count);
+    modelText.append(chunk.get(), strnlen(chunk.get(), static_cast<std::size_t>(count)));
+    at += static_cast<std::size_t>(count);
+    CHECK(gather.total == modelTotal);
+  }
+  CHECK(gather.total == modelTotal);
+  CHECK(gather.total < kResponseBodySize);
+  CHECK(FinishBody(&gather) == (modelTotal > 0));
+  CHECK(strnlen(body.get(), kResponseBodySize) == modelText.size());
+  CHECK(std::memcmp(body.get(), modelText.data(), modelText.size()) == 0);
+}
+
+std::string ExpectedRequest(const std::string& host, const std::string& path) {
+  return "GET " + path + " HTTP/1.1\r\nHost: " + host +
+         "\r\nAccept: */*\r\nAccept-Language: zh-cn\r\n"
+         "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0; SLCC2; "
+         ".NET CLR 2.0.50727; .NET CLR 3.5.30729; .NET CLR 3.0.30729; Media Center PC 6.0; "
+         "InfoPath.3; .NET4.0C; Tablet PC 2.0)\r\nConnection: Keep-Alive\r\n\r\n";
+}
+
+void ComposeRequest(const std::string& host, const std::string& path, std::size_t capacity) {
+  std::vector<char> out(capacity + kGuard, kSentinel);
+  const std::size_t len = BuildRequestText(out.data(), capacity, host.c_str(), path.c_str());
+  for (std::size_t i = capacity; i < out.size(); ++i) CHECK(out[i] == kSentinel);
+
+  // What the function sees: the texts up to their first NUL.
+  const std::string h(host.c_str()), p(path.c_str());
+  const std::string expected = ExpectedRequest(h, p);
+  const bool lineBreak = h.find_first_of("\r\n") != std::string::npos ||
+                         p.find_first_of("\r\n") != std::string::npos;
+  if (capacity == 0) {
+    CHECK(len == 0);
+  } else if (!lineBreak && expected.size() <= capacity - 1) {
+    CHECK(len == expected.size());
+    CHECK(std::memcmp(out.data(), expected.data(), len) == 0);
+    for (std::size_t i = len; i < capacity; ++i) CHECK(out[i] == '\0');
+  } else {
+    CHECK(len == 0);
+    for (std::size_t i = 0; i < capacity; ++i) CHECK(out[i] == '\0');
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // The answer itself comes first in the input; the few numbers that steer
+  // this run are taken from its end.
+  FuzzedDataProvider params(data, size);
+  XorShift rng{params.ConsumeIntegral<std::uint32_t>() | 1u};
+  const std::size_t capacity = params.ConsumeIntegralInRange<std::size_t>(0, kMaxRequestCapacity);
+  const std::size_t bodyLen = params.ConsumeIntegralInRange<std::size_t>(0, kMaxBodyBytes);
+  const std::size_t answerSize = params.remaining_bytes();
+
+  std::unique_ptr<char[]> header(new char[kResponseHeaderSize]);
+  bool ended = false;
+  const std::size_t read = ScanHeader(data, answerSize, header.get(), &ended);
+  CheckStatusLine(header.get(), read);
+  // The status line as the object's text holds it, up to its first NUL.
+  CheckStatusLine(header.get(), strnlen(header.get(), kResponseHeaderSize));
+
+  if (ended) GatherBody(data + read, answerSize - read, bodyLen, &rng);
+  else GatherBody(data, answerSize, bodyLen, &rng);
+
+  // Host and path are two stretches of the answer.
+  const std::size_t hostEnd = answerSize == 0 ? 0 : rng.Next() % (answerSize + 1);
+  const std::size_t pathEnd =
+      hostEnd + (answerSize == hostEnd ? 0 : rng.Next() % (answerSize - hostEnd + 1));
+  const char* text = reinterpret_cast<const char*>(data);
+  ComposeRequest(std::string(text, hostEnd), std::string(text + hostEnd, pathEnd - hostEnd),
+                 capacity);
+  ComposeRequest(std::string(text, hostEnd), "/", kRequestHeaderSize);
+  return 0;
+}

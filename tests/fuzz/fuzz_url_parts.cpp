@@ -1,0 +1,113 @@
+// Reads arbitrary bytes as UTF-16 text and runs the URL split, the port
+// reader, the numeric host test and the province code cut on it. The text is
+// held in an array of exactly its length, and every range returned must lie
+// inside it and agree with a plain reference.
+#include "component/ProvinceCode.h"
+#include "http/UrlParts.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace quarvel;
+
+#define CHECK(cond)                                                  \
+  do {                                                               \
+    if (!(cond)) {                                                   \
+      std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
+      std::abort();                                                  \
+    }                                                                \
+  } while (0)
+
+constexpr std::size_t kSchemeLen = 7;
+
+bool Within(std::size_t begin, std::size_t len, std::size_t total) {
+  return begin <= total && len <= total - begin;
+}
+
+int ReferencePort(const std::u16string& text) {
+  std::size_t i = 0;
+  if (!text.empty() && (text[0] == u'+' || text[0] == u'-')) i = 1;
+  if (i == text.size()) return kDefaultHttpPort;
+  long long value = 0;
+  for (std::size_t k = i; k < text.size(); ++k) {
+    if (text[k] < u'0' || text[k] > u'9') return kDefaultHttpPort;
+    value = value * 10 + (text[k] - u'0');
+    if (value > 1LL << 32) return kDefaultHttpPort;
+  }
+  if (text[0] == u'-') value = -value;
+  if (value < INT_MIN || value > INT_MAX) return kDefaultHttpPort;
+  return static_cast<int>(value);
+}
+
+bool ReferenceScheme(const std::u16string& url) {
+  if (url.size() < kSchemeLen) return false;
+  for (std::size_t i = 0; i < kSchemeLen; ++i) {
+    char16_t c = url[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+    if (c != static_cast<char16_t>("http://"[i])) return false;
+  }
+  return true;
+}
+
+void CheckSplit(const char16_t* url, std::size_t len) {
+  const std::u16string text(url, len);
+  UrlParts parts{};
+  const bool ok = SplitUrl(url, len, &parts);
+  CHECK(ok == ReferenceScheme(text));
+  if (!ok) return;
+
+  CHECK(parts.hostBegin == kSchemeLen);
+  CHECK(Within(parts.hostBegin, parts.hostLen, len));
+  CHECK(Within(parts.pathBegin, parts.pathLen, len));
+
+  const std::size_t slash = text.find(u'/', kSchemeLen);
+  if (slash == std::u16string::npos) {
+    CHECK(!parts.hasPath && parts.pathLen == 0);
+  } else {
+    CHECK(parts.hasPath && parts.pathBegin == slash && parts.pathLen == len - slash);
+  }
+  const std::u16string authority =
+      text.substr(kSchemeLen, (slash == std::u16string::npos ? len : slash) - kSchemeLen);
+  const std::size_t colon = authority.find(u':');
+  const std::u16string host = authority.substr(0, colon);
+  CHECK(text.compare(parts.hostBegin, parts.hostLen, host) == 0);
+  const int port = colon == std::u16string::npos ? kDefaultHttpPort
+                                                 : ReferencePort(authority.substr(colon + 1));
+  CHECK(parts.port == port);
+}
+
+void CheckProvince(const char16_t* channel, std::size_t len) {
+  const std::u16string text(channel, len);
+  std::size_t begin = 0, codeLen = 0;
+  const bool found = CutProvinceCode(channel, len, &begin, &codeLen);
+  const std::size_t dash = text.find(u'-');
+  CHECK(found == (dash != std::u16string::npos));
+  if (!found) return;
+  CHECK(Within(begin, codeLen, len));
+  CHECK(begin == dash + 1);
+  CHECK(codeLen == (len - begin < 2 ? len - begin : 2));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::size_t len = size / sizeof(char16_t);
+  // Exactly len units, so that a read past the text is caught.
+  std::unique_ptr<char16_t[]> text(new char16_t[len == 0 ? 1 : len]);
+  if (len > 0) std::memcpy(text.get(), data, len * sizeof(char16_t));
+  const char16_t* t = text.get();
+  const std::u16string copy(t, len);
+
+  CheckSplit(t, len);
+  CHECK(ParsePortText(t, len) == ReferencePort(copy));
+  CHECK(IsNumericHost(t, len) == (copy.find_first_not_of(u".0123456789") == std::u16string::npos));
+  CheckProvince(t, len);
+  return 0;
+}
