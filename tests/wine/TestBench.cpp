@@ -171,6 +171,13 @@ void WriteRules(const std::string& installDir, const std::string& iniText) {
 
 void SetProvince(const std::string& code) { SetSetupString(L"channel", Widen("x-" + code)); }
 
+std::string HostOf(const std::string& url) {
+  std::size_t begin = url.find("://");
+  begin = begin == std::string::npos ? 0 : begin + 3;
+  std::size_t end = url.find_first_of(":/", begin);
+  return url.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
 double NowMs() {
   LARGE_INTEGER counter, frequency;
   QueryPerformanceCounter(&counter);

@@ -68,6 +68,9 @@ void WriteRules(const std::string& installDir, const std::string& iniText);
 // Sets "channel" to "x-<code>" so that new components take the province code.
 void SetProvince(const std::string& code);
 
+// The host part of an "http://host[:port]/..." URL.
+std::string HostOf(const std::string& url);
+
 // Milliseconds since an arbitrary start.
 double NowMs();
 
