@@ -1,0 +1,232 @@
+// quarvel-check as a script sees it: exit status, stderr reason, text and
+// JSON output, run as a separate process against both kinds of library.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "tests/wine/TestBench.h"
+#include "tools/scenario/ScenarioServer.h"
+#include "tools/simulator/Scenarios.h"
+
+namespace {
+
+constexpr DWORD kRunLimitMs = 30000;
+
+struct Outcome {
+  DWORD status = 0xFFFFFFFF;
+  std::string out;
+  std::string err;
+};
+
+HANDLE InheritableFile(const std::string& path) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+}
+
+// Runs quarvel-check with the arguments (a command-line tail) and collects
+// its exit status and both output streams.
+Outcome RunCheck(const std::string& args) {
+  Outcome outcome;
+  std::string dir = bench::FreshInstallDir("check-tool-output", false);
+  std::string outPath = dir + "out.txt", errPath = dir + "err.txt";
+  HANDLE out = InheritableFile(outPath);
+  HANDLE err = InheritableFile(errPath);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process = {};
+  std::string line = std::string("\"") + QUARVEL_CHECK_EXE + "\" " + args;
+  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                &startup, &process);
+  if (started) {
+    if (WaitForSingleObject(process.hProcess, kRunLimitMs) != WAIT_OBJECT_0) {
+      TerminateProcess(process.hProcess, 0xFFFFFFFF);
+      ADD_FAILURE() << "quarvel-check still running after " << kRunLimitMs << " ms: " << args;
+    }
+    GetExitCodeProcess(process.hProcess, &outcome.status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  } else {
+    ADD_FAILURE() << "cannot start " << QUARVEL_CHECK_EXE;
+  }
+  CloseHandle(out);
+  CloseHandle(err);
+  outcome.out = bench::ReadFile(outPath);
+  outcome.err = bench::ReadFile(errPath);
+  return outcome;
+}
+
+std::string DllArg(bench::EditionId edition) {
+  return std::string("--dll \"") + bench::DllPath(edition) + "\" ";
+}
+
+int LineCount(const std::string& text) {
+  int lines = 0;
+  for (char c : text) lines += c == '\n';
+  return lines;
+}
+
+TEST(CheckToolExit, UsageErrorsGive2WithAReasonAndNoOutput) {
+  const char* const kBadArguments[] = {
+      "--timeout abc", "--timeout -5", "--timeout 600001",  "--timeout", "--dll", "--bogus",
+      "frobnicate",    "get",          "redirect classify",
+  };
+  for (const char* args : kBadArguments) {
+    Outcome run = RunCheck(args);
+    EXPECT_EQ(run.status, 2u) << args;
+    EXPECT_TRUE(run.out.empty()) << args;
+    EXPECT_EQ(run.err.rfind("quarvel-check: ", 0), 0u) << args << ": " << run.err;
+    EXPECT_NE(run.err.find("usage:"), std::string::npos) << args;
+  }
+}
+
+TEST(CheckToolExit, HelpGoesToStdoutWith0) {
+  Outcome run = RunCheck("--help");
+  EXPECT_EQ(run.status, 0u);
+  EXPECT_EQ(run.out.rfind("usage: quarvel-check", 0), 0u);
+  EXPECT_TRUE(run.err.empty());
+}
+
+TEST(CheckToolExit, LibraryThatCannotBeLoadedGives3) {
+  std::string dir = bench::FreshInstallDir("check-tool-libraries", false);
+  bench::WriteFile(dir + "NotADll.dll", "MZ but nothing more");
+  const std::string kCases[] = {
+      "--dll \"" + dir + "Missing.dll\"", "--dll \"" + dir + "NotADll.dll\"",
+      "",  // the default: Quarvel.dll beside quarvel-check.exe, absent in the build
+  };
+  for (const std::string& dll : kCases) {
+    Outcome run = RunCheck(dll + " classify");
+    EXPECT_EQ(run.status, 3u) << dll;
+    EXPECT_TRUE(run.out.empty()) << dll;
+    EXPECT_EQ(LineCount(run.err), 1) << run.err;
+    EXPECT_NE(run.err.find("cannot load"), std::string::npos) << run.err;
+  }
+}
+
+TEST(CheckToolExit, LibraryWithoutTheFactoryGives3) {
+  Outcome run = RunCheck(std::string("--dll \"") + QUARVEL_NOFACTORY_DLL + "\" redirect");
+  EXPECT_EQ(run.status, 3u);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_EQ(LineCount(run.err), 1);
+  EXPECT_NE(run.err.find("exports no CreateComponent"), std::string::npos) << run.err;
+}
+
+// A province's installation with the simulator's rules file and one of its
+// scenarios on the library's own port.
+class CheckToolAgainstSimulator : public ::testing::Test {
+ protected:
+  void Serve(const std::string& name) {
+    const sim::Scenario* chosen = sim::FindScenario(name);
+    ASSERT_NE(chosen, nullptr) << name;
+    bench::ResetSetupKey();
+    std::string dir = bench::FreshInstallDir("check-tool-" + name);
+    bench::WriteRules(dir, sim::SampleRules());
+    bench::SetProvince(chosen->code);
+    sim::Install(*chosen, &server_);
+    ASSERT_TRUE(server_.Start(sim::kHttpPort));
+  }
+  scenario::Server server_;
+};
+
+TEST_F(CheckToolAgainstSimulator, ClassifyPrintsOneJsonObject) {
+  Serve("sx-arrears-302");
+  for (bench::EditionId edition : {bench::EditionId::kCurrent, bench::EditionId::kEarlier}) {
+    Outcome run = RunCheck(DllArg(edition) + "--json --timeout 2000");
+    EXPECT_EQ(run.status, 0u);
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    std::string dll = bench::DllPath(edition);
+    std::string escapedDll;
+    for (char c : dll) escapedDll += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    std::string expected = "{\"command\":\"classify\",\"dll\":\"" + escapedDll +
+                           "\",\"timeoutMs\":2000,\"disconType\":2,\"disconName\":"
+                           "\"AccountExpire\",\"page\":\"http://sx.portal.isp.example/shanxi/"
+                           "arrears.html\",\"elapsedMs\":";
+    EXPECT_EQ(run.out.substr(0, expected.size()), expected) << run.out;
+    std::string rest = run.out.substr(std::min(expected.size(), run.out.size()));
+    EXPECT_EQ(rest.find_first_not_of("0123456789"), rest.size() - 2) << rest;
+    EXPECT_EQ(rest.substr(rest.size() - 2), "}\n");
+  }
+}
+
+TEST_F(CheckToolAgainstSimulator, RedirectShowsTheTargetsControlCharacters) {
+  Serve("ah-password-302");
+  const std::string kEscaped =
+      " http://ah.portal.isp.example/anhui/password.html\\r\\nContent-Length: 0\\r\\n"
+      "Connection: close\\r\\n\\r\\n";
+  Outcome json = RunCheck(DllArg(bench::EditionId::kCurrent) + "--json redirect");
+  EXPECT_EQ(json.status, 0u);
+  EXPECT_NE(
+      json.out.find("\"result\":1,\"resultName\":\"TargetFound\",\"target\":\"" + kEscaped + "\""),
+      std::string::npos)
+      << json.out;
+
+  Outcome text = RunCheck(DllArg(bench::EditionId::kCurrent) + "redirect");
+  EXPECT_EQ(text.status, 0u);
+  EXPECT_NE(text.out.find("RedirectionResult: 1 TargetFound\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("target: \"" + kEscaped + "\"\n"), std::string::npos) << text.out;
+}
+
+TEST_F(CheckToolAgainstSimulator, NetworkUpLeavesThePageEmpty) {
+  Serve("network-up");
+  Outcome run = RunCheck(DllArg(bench::EditionId::kEarlier));
+  EXPECT_EQ(run.status, 0u);
+  EXPECT_NE(run.out.find("DisconType: 3 NetworkUp\npage: \"\"\n"), std::string::npos) << run.out;
+}
+
+// Page bytes as the server sends them, and what get prints of them.
+class CheckToolGet : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bench::ResetSetupKey();
+    bench::FreshInstallDir("check-tool-get");
+  }
+  std::string UrlFor(const std::string& path) {
+    return "http://127.0.0.1:" + std::to_string(server_.Port()) + path;
+  }
+  scenario::Server server_;
+};
+
+TEST_F(CheckToolGet, GbkBodyBecomesUtf8AndStrayBytesStayVisible) {
+  // "您的IP地址" in GBK, then a byte that starts no character of code page 936.
+  const std::string body = "\xC4\xFA\xB5\xC4IP\xB5\xD8\xD6\xB7 \xFF end";
+  server_.SetDefault(scenario::Respond(scenario::HttpResponse("HTTP/1.1 200 OK", {}, body)));
+  ASSERT_TRUE(server_.Start(0));
+
+  Outcome json = RunCheck(DllArg(bench::EditionId::kCurrent) + "--json get " + UrlFor("/p"));
+  EXPECT_EQ(json.status, 0u);
+  EXPECT_NE(json.out.find("\"body\":\"\xE6\x82\xA8\xE7\x9A\x84IP\xE5\x9C\xB0\xE5\x9D\x80 "
+                          "\xEF\xBF\xBD end\""),
+            std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"result\":1"), std::string::npos);
+
+  Outcome text = RunCheck(DllArg(bench::EditionId::kCurrent) + "get " + UrlFor("/p"));
+  EXPECT_EQ(text.status, 0u);
+  EXPECT_NE(text.out.find("\xE6\x82\xA8\xE7\x9A\x84IP\xE5\x9C\xB0\xE5\x9D\x80 \\xFF end"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("request ("), std::string::npos);
+}
+
+TEST_F(CheckToolGet, TimeOutReachesTheComponent) {
+  server_.SetDefault(scenario::Silent(5000));
+  ASSERT_TRUE(server_.Start(0));
+  Outcome run =
+      RunCheck(DllArg(bench::EditionId::kCurrent) + "--json --timeout 200 get " + UrlFor("/"));
+  EXPECT_EQ(run.status, 0u);
+  EXPECT_NE(run.out.find("\"timeoutMs\":200,"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"result\":0,"), std::string::npos) << run.out;
+  std::size_t at = run.out.find("\"elapsedMs\":");
+  ASSERT_NE(at, std::string::npos);
+  long elapsed = std::strtol(run.out.c_str() + at + 12, nullptr, 10);
+  EXPECT_GE(elapsed, 150);
+  EXPECT_LT(elapsed, 1500);  // the default 3000 ms would show
+}
+
+}  // namespace

@@ -1,0 +1,390 @@
+// quarvel-check: loads an edition of Quarvel.dll as the dial-up client does,
+// asks its component one question and prints the answer.
+//   quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]
+// Exit status: 0 the call ran, 2 usage error, 3 the library or its factory
+// could not be loaded (reason on stderr), 1 anything else.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <cwchar>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "include/Quarvel.h"
+#include "tools/check/CodeNames.h"
+#include "tools/check/TextOut.h"
+
+namespace {
+
+constexpr int kExitRan = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoLibrary = 3;
+
+constexpr int kDefaultTimeOutMs = 3000;
+constexpr long kMaxTimeOutMs = 10 * 60 * 1000;
+constexpr int kTargetSize = 528;      // the size the library's own dispatch uses
+constexpr unsigned kPageUnits = 260;  // the dial-up client's page buffer
+
+const wchar_t kDllName[] = L"Quarvel.dll";
+const wchar_t kUsage[] =
+    L"usage: quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]\n"
+    L"  classify   CheckNetDisconType: disconnect type and the page address to show (default)\n"
+    L"  redirect   CheckRedirction: redirection result and the redirect target\n"
+    L"  get URL    Get: the request, response header and body texts (\"\" = default page)\n"
+    L"  --dll      the library to load (default: Quarvel.dll beside this program)\n"
+    L"  --timeout  the component's wait time-out in milliseconds (default 3000)\n"
+    L"  --json     one JSON object (UTF-8) instead of text\n";
+
+enum class Command { kClassify, kRedirect, kGet };
+
+struct Options {
+  std::wstring dll;
+  int timeOutMs = kDefaultTimeOutMs;
+  bool json = false;
+  bool help = false;
+  Command command = Command::kClassify;
+  std::wstring url;
+};
+
+// One item of the answer: a line of text output and its JSON members.
+struct Field {
+  std::wstring line;
+  std::wstring json;
+};
+
+class UsageError {
+ public:
+  explicit UsageError(std::wstring why) : why_(std::move(why)) {}
+  const std::wstring& why() const { return why_; }
+
+ private:
+  std::wstring why_;
+};
+
+void WriteOut(const std::wstring& text) { textout::Write(GetStdHandle(STD_OUTPUT_HANDLE), text); }
+void WriteErr(const std::wstring& text) {
+  textout::Write(GetStdHandle(STD_ERROR_HANDLE), L"quarvel-check: " + text + L"\n");
+}
+
+std::vector<std::wstring> Arguments() {
+  std::vector<std::wstring> args;
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (argv == nullptr) return args;
+  for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
+  LocalFree(argv);
+  return args;
+}
+
+bool ParseTimeOut(const std::wstring& text, int* out) {
+  if (text.empty() || text.size() > 7) return false;
+  long value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    value = value * 10 + (c - L'0');
+  }
+  if (value > kMaxTimeOutMs) return false;
+  *out = static_cast<int>(value);
+  return true;
+}
+
+const std::wstring& ValueOf(const std::vector<std::wstring>& args, std::size_t* i) {
+  if (*i + 1 >= args.size()) throw UsageError(args[*i] + L" needs a value");
+  return args[++*i];
+}
+
+void ParseCommand(const std::vector<std::wstring>& args, std::size_t* i, Options* options) {
+  const std::wstring& word = args[*i];
+  if (word == L"classify") {
+    options->command = Command::kClassify;
+  } else if (word == L"redirect") {
+    options->command = Command::kRedirect;
+  } else if (word == L"get") {
+    options->command = Command::kGet;
+    options->url = ValueOf(args, i);
+  } else {
+    throw UsageError(L"unknown command \"" + word + L"\"");
+  }
+}
+
+Options ParseOptions(const std::vector<std::wstring>& args) {
+  Options options;
+  bool commandSeen = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    if (arg == L"--help" || arg == L"-h") {
+      options.help = true;
+    } else if (arg == L"--json") {
+      options.json = true;
+    } else if (arg == L"--dll") {
+      options.dll = ValueOf(args, &i);
+      if (options.dll.empty()) throw UsageError(L"--dll needs a path");
+    } else if (arg == L"--timeout") {
+      if (!ParseTimeOut(ValueOf(args, &i), &options.timeOutMs)) {
+        throw UsageError(L"--timeout takes milliseconds, 0 to 600000");
+      }
+    } else if (!arg.empty() && arg[0] == L'-') {
+      throw UsageError(L"unknown option " + arg);
+    } else if (commandSeen) {
+      throw UsageError(L"one command only");
+    } else {
+      ParseCommand(args, &i, &options);
+      commandSeen = true;
+    }
+  }
+  return options;
+}
+
+std::wstring ModuleDirectory() {
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return std::wstring();
+    if (n < path.size()) break;
+    path.resize(path.size() * 2);
+  }
+  std::wstring full(path.data());
+  std::size_t slash = full.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash + 1);
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (units == 0) return path;
+  std::vector<wchar_t> full(units);
+  if (GetFullPathNameW(path.c_str(), units, full.data(), nullptr) == 0) return path;
+  return full.data();
+}
+
+// The library, its factory's component, released and unloaded at the end.
+class Host {
+ public:
+  Host() = default;
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+  ~Host() {
+    if (component_ != nullptr) component_->Release();
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+
+  // False with the reason when the library, its factory or the component
+  // cannot be had.
+  bool Load(const std::wstring& path, std::wstring* why) {
+    module_ = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (module_ == nullptr) {
+      *why = L"cannot load " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
+      return false;
+    }
+    // Through a generic function pointer: the export's real type is the
+    // factory's, not FARPROC's.
+    auto factory = reinterpret_cast<CreateComponentProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module_, "CreateComponent")));
+    if (factory == nullptr) {
+      *why = path + L" exports no CreateComponent";
+      return false;
+    }
+    void* out = nullptr;
+    HRESULT status = factory(IID_IZHttp, &out);
+    if (status != S_OK || out == nullptr) {
+      wchar_t hex[16];
+      std::swprintf(hex, sizeof hex / sizeof hex[0], L"0x%08lX",
+                    static_cast<unsigned long>(status));
+      *why = L"CreateComponent of " + path + L" failed with " + hex;
+      return false;
+    }
+    component_ = static_cast<IZHttp*>(out);
+    return true;
+  }
+
+  IZHttp* component() const { return component_; }
+
+ private:
+  HMODULE module_ = nullptr;
+  IZHttp* component_ = nullptr;
+};
+
+class Stopwatch {
+ public:
+  Stopwatch() { QueryPerformanceCounter(&start_); }
+  long long ElapsedMs() const {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return (now.QuadPart - start_.QuadPart) * 1000 / frequency.QuadPart;
+  }
+
+ private:
+  LARGE_INTEGER start_;
+};
+
+std::wstring Key(const wchar_t* name) { return std::wstring(L"\"") + name + L"\":"; }
+
+Field NumberField(const wchar_t* label, const wchar_t* key, long long value, const wchar_t* unit) {
+  std::wstring number = std::to_wstring(value);
+  return Field{std::wstring(label) + L": " + number + unit, Key(key) + number};
+}
+
+Field CodeField(const wchar_t* label, const wchar_t* key, const wchar_t* nameKey, int code,
+                const char* name) {
+  std::wstring number = std::to_wstring(code);
+  std::wstring wideName = textout::Widen(name);
+  return Field{std::wstring(label) + L": " + number + L" " + wideName,
+               Key(key) + number + L"," + Key(nameKey) + L"\"" + wideName + L"\""};
+}
+
+// A narrow text of the library on one line, in quotes.
+Field QuotedField(const wchar_t* key, const char* bytes, std::size_t length) {
+  return Field{std::wstring(key) + L": \"" + textout::VisibleNarrow(bytes, length) + L"\"",
+               Key(key) + textout::JsonNarrow(bytes, length)};
+}
+
+// A longer narrow text as an indented block, one line of it per line.
+Field BlockField(const wchar_t* key, const char* bytes, std::size_t length) {
+  std::wstring line = std::wstring(key) + L" (" + std::to_wstring(length) + L" bytes)";
+  if (length > 0) {
+    line += L":\n  ";
+    for (wchar_t c : textout::VisibleNarrow(bytes, length, true)) {
+      line.push_back(c);
+      if (c == L'\n') line.append(L"  ");
+    }
+  }
+  return Field{line, Key(key) + textout::JsonNarrow(bytes, length)};
+}
+
+// Paths are shown as they are: their backslashes are no escapes.
+Field PathField(const wchar_t* key, const std::wstring& path) {
+  return Field{std::wstring(key) + L": " + path,
+               Key(key) + textout::JsonWide(path.c_str(), path.size())};
+}
+
+void Classify(IZHttp* component, std::vector<Field>* fields) {
+  wchar_t page[kPageUnits + 1] = {};
+  Stopwatch watch;
+  int type = component->CheckNetDisconType(page, kPageUnits);
+  long long ms = watch.ElapsedMs();
+  std::size_t units = wcsnlen(page, kPageUnits);
+  fields->push_back(
+      CodeField(L"DisconType", L"disconType", L"disconName", type, codes::DisconName(type)));
+  fields->push_back(Field{L"page: \"" + textout::VisibleWide(page, units) + L"\"",
+                          Key(L"page") + textout::JsonWide(page, units)});
+  fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
+}
+
+void Redirect(IZHttp* component, std::vector<Field>* fields) {
+  char target[kTargetSize + 1] = {};
+  const int capacity = kTargetSize;
+  Stopwatch watch;
+  int result = component->CheckRedirction(target, &capacity);
+  long long ms = watch.ElapsedMs();
+  fields->push_back(CodeField(L"RedirectionResult", L"result", L"resultName", result,
+                              codes::RedirectionName(result)));
+  fields->push_back(QuotedField(L"target", target, strnlen(target, kTargetSize)));
+  fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
+}
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return std::string();
+  std::vector<char> out(static_cast<std::size_t>(bytes));
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+  return out.data();
+}
+
+// The accessors write no terminator: each buffer is zeroed and one unit
+// longer than the library fills.
+void Get(IZHttp* component, const std::wstring& url, std::vector<Field>* fields) {
+  std::string narrowUrl = Narrow(url);
+  Stopwatch watch;
+  int result = component->Get(narrowUrl.c_str());
+  long long ms = watch.ElapsedMs();
+  std::vector<char> request(QUARVEL_REQUEST_HEADER_SIZE + 1, '\0');
+  std::vector<char> header(QUARVEL_RESPONSE_HEADER_SIZE + 1, '\0');
+  std::vector<char> body(QUARVEL_RESPONSE_BODY_SIZE + 1, '\0');
+  component->GetRequestHeader(request.data());
+  component->GetResponseHeader(header.data());
+  component->GetResponseBody(body.data());
+  fields->push_back(QuotedField(L"url", narrowUrl.c_str(), narrowUrl.size()));
+  fields->push_back(NumberField(L"Get", L"result", result, L""));
+  fields->push_back(BlockField(L"request", request.data(), std::strlen(request.data())));
+  fields->push_back(BlockField(L"header", header.data(), std::strlen(header.data())));
+  fields->push_back(BlockField(L"body", body.data(), std::strlen(body.data())));
+  fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
+}
+
+const wchar_t* CommandName(Command command) {
+  switch (command) {
+    case Command::kRedirect: return L"redirect";
+    case Command::kGet: return L"get";
+    case Command::kClassify: break;
+  }
+  return L"classify";
+}
+
+std::wstring Render(const std::vector<Field>& fields, bool json) {
+  std::wstring out = json ? L"{" : L"";
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (json) {
+      if (i > 0) out += L",";
+      out += fields[i].json;
+    } else {
+      out += fields[i].line + L"\n";
+    }
+  }
+  return json ? out + L"}\n" : out;
+}
+
+int Run() {
+  Options options;
+  try {
+    options = ParseOptions(Arguments());
+  } catch (const UsageError& error) {
+    WriteErr(error.why());
+    textout::Write(GetStdHandle(STD_ERROR_HANDLE), kUsage);
+    return kExitUsage;
+  }
+  if (options.help) {
+    WriteOut(kUsage);
+    return kExitRan;
+  }
+  std::wstring dll = FullPath(options.dll.empty() ? ModuleDirectory() + kDllName : options.dll);
+  Host host;
+  std::wstring why;
+  if (!host.Load(dll, &why)) {
+    WriteErr(why);
+    return kExitNoLibrary;
+  }
+  host.component()->SetTimeOut(options.timeOutMs);
+
+  std::vector<Field> fields;
+  if (options.json) {
+    fields.push_back(Field{L"", Key(L"command") + L"\"" + CommandName(options.command) + L"\""});
+  }
+  fields.push_back(PathField(L"dll", dll));
+  fields.push_back(NumberField(L"timeout", L"timeoutMs", options.timeOutMs, L" ms"));
+  switch (options.command) {
+    case Command::kClassify: Classify(host.component(), &fields); break;
+    case Command::kRedirect: Redirect(host.component(), &fields); break;
+    case Command::kGet: Get(host.component(), options.url, &fields); break;
+  }
+  WriteOut(Render(fields, options.json));
+  return kExitRan;
+}
+
+}  // namespace
+
+int main() {
+  try {
+    return Run();
+  } catch (const std::exception& e) {
+    WriteErr(textout::Widen(e.what()));
+  } catch (...) {
+    WriteErr(L"unexpected failure");
+  }
+  return kExitFailed;
+}

@@ -1,0 +1,220 @@
+#include "tools/simulator/Scenarios.h"
+
+#include "support/Settings.h"
+
+namespace sim {
+namespace {
+
+// The provinces' portals. The ShanXi and AnHui pages are never fetched: the
+// library only compares their addresses with the rules file.
+constexpr char kShanXiPages[] = "http://sx.portal.isp.example/shanxi/";
+constexpr char kAnHuiPages[] = "http://ah.portal.isp.example/anhui/";
+
+std::string ShanXi(const char* page) { return kShanXiPages + std::string(page); }
+std::string AnHui(const char* page) { return kAnHuiPages + std::string(page); }
+
+// A kept-alive connection stays open this long unless the client closes it.
+constexpr int kKeepAliveHoldMs = 15000;
+
+const char kIpLocationBody[] =
+    "<html><head><title>IP地址查询</title></head><body><center>"
+    "您的IP地址是：[127.0.0.1] 来自：本机地址</center></body></html>";
+
+// The probe page marker's final blank is part of the title here.
+const char kProbeBody[] =
+    "<html><head><title>百度一下，你就知道 </title></head>"
+    "<body><form action=\"/s\"><input name=\"wd\"></form></body></html>";
+
+std::string RefreshPage(const std::string& equiv, const std::string& address) {
+  return "<html><head><meta http-equiv=\"" + equiv + "\" content=\"0;url=" + address +
+         "\"></head><body>您的账户已欠费，正在转到缴费页面……</body></html>";
+}
+
+std::string GuangXiPage(const std::string& nodeId) {
+  return std::string("<html><head><title>网上营业厅</title></head><body><a href=\"") +
+         quarvel::kPortalProductUrl + "?nodeid=" + nodeId +
+         "\">您的账号无法上网，请点击查看原因</a></body></html>";
+}
+
+Expected Found(int discon, const std::string& page) { return Expected{1, discon, page}; }
+
+Scenario Make(const std::string& name, const std::string& province, const std::string& summary,
+              Play play, const std::string& status, const std::string& text,
+              const Expected& current, const Expected& earlier) {
+  static const struct {
+    const char* province;
+    const char* code;
+  } kCodes[] = {{"ShanXi", "27"}, {"AnHui", "13"}, {"GuangXi", "21"}};
+  std::string code = "0";
+  for (const auto& entry : kCodes) {
+    if (province == entry.province) code = entry.code;
+  }
+  return Scenario{name, province, code, summary, play, status, text, current, earlier};
+}
+
+// The account-problem pages, as the portals address them.
+struct Pages {
+  std::string sxArrears = ShanXi("arrears.html");
+  std::string sxPassword = ShanXi("pppoe-password.html");
+  std::string sxHalted = ShanXi("halted.html");
+  std::string sxBindCheck = ShanXi("bind-check.html");
+  std::string sxUserLimit = ShanXi("user-limit.html");
+  std::string ahArrears = AnHui("arrears.html");
+  std::string ahPassword = AnHui("password.html");
+  std::string ahMaintenance = AnHui("maintenance.html");  // named by no rule
+};
+
+// The demo's rows. The earlier edition knows only ShanXi's arrears page and
+// AnHui's two pages, and of the portal pages only a meta "Refresh" tag.
+std::vector<Scenario> BuildScenarios() {
+  const Pages p;
+  const Expected kUp = {3, 3, ""};
+  const Expected kNothing = {0, 0, ""};
+  const std::string probe = quarvel::kProbeUrl;
+  const std::string found = "HTTP/1.1 302 Found";
+  const std::string moved = "HTTP/1.1 302 Moved Temporarily";
+  const Play redirect = Play::kRedirect;
+  const Play portal = Play::kPortalPage;
+  return {
+      Make("network-up", "ShanXi", "IP-location page and probe page come through", Play::kNetworkUp,
+           "", "", kUp, kUp),
+      Make("ip-location-down", "AnHui", "IP-location page missing, probe page comes through",
+           Play::kIpLocationDown, "", "", kUp, kUp),
+      Make("kept-alive", "GuangXi", "pages come through, server keeps connections open",
+           Play::kKeptAlive, "", "", kUp, kUp),
+      Make("pages-missing", "ShanXi", "every page answers 404 Not Found", Play::kPagesMissing, "",
+           "", kNothing, kNothing),
+      Make("sx-arrears-302", "ShanXi", "302 Found to the arrears page", redirect, found,
+           p.sxArrears, Found(2, p.sxArrears), Found(2, p.sxArrears)),
+      Make("sx-password-302", "ShanXi", "302 Moved Temporarily to the PPPoE password page",
+           redirect, moved, p.sxPassword, Found(1, p.sxPassword), Found(0, "")),
+      Make("sx-halted-302", "ShanXi", "302 Found to the account halted page", redirect, found,
+           p.sxHalted, Found(4, p.sxHalted), Found(0, "")),
+      Make("sx-bind-check-302", "ShanXi", "302 Moved Temporarily to the binding check page",
+           redirect, moved, p.sxBindCheck, Found(5, p.sxBindCheck), Found(0, "")),
+      Make("sx-user-limit-302", "ShanXi", "302 Found to the user-count limit page", redirect, found,
+           p.sxUserLimit, Found(6, p.sxUserLimit), Found(0, "")),
+      Make("sx-arrears-portal", "ShanXi", "200 OK portal page, refresh tag to the arrears page",
+           portal, "", RefreshPage("refresh", p.sxArrears), Found(2, p.sxArrears),
+           Expected{2, 0, ""}),
+      Make("sx-meta-refresh", "ShanXi", "200 OK page, meta Refresh tag to the arrears page", portal,
+           "", RefreshPage("Refresh", p.sxArrears), Found(2, p.sxArrears), Found(2, p.sxArrears)),
+      Make("gx-hung", "GuangXi", "200 OK page linking the portal, nodeid=138485", portal, "",
+           GuangXiPage("138485"), Found(7, probe), kNothing),
+      Make("gx-password", "GuangXi", "200 OK page linking the portal, nodeid=138428", portal, "",
+           GuangXiPage("138428"), Found(1, probe), kNothing),
+      Make("gx-arrears", "GuangXi", "200 OK page linking the portal, nodeid=138483", portal, "",
+           GuangXiPage("138483"), Found(2, probe), kNothing),
+      Make("ah-arrears-302", "AnHui", "302 Found to the arrears page", redirect, found, p.ahArrears,
+           Found(2, p.ahArrears), Found(2, p.ahArrears)),
+      Make("ah-password-302", "AnHui", "302 Moved Temporarily to the password page", redirect,
+           moved, p.ahPassword, Found(1, p.ahPassword), Found(1, p.ahPassword)),
+      Make("ah-unknown-302", "AnHui", "302 Found to a page the rules file does not name", redirect,
+           found, p.ahMaintenance, Found(0, ""), Found(0, "")),
+  };
+}
+
+// Host and path of an http:// URL ("/" when it names no path).
+void HostAndPath(const std::string& url, std::string* host, std::string* path) {
+  std::string rest = url.substr(url.find("://") == std::string::npos ? 0 : url.find("://") + 3);
+  std::size_t slash = rest.find('/');
+  std::string authority = rest.substr(0, slash);
+  *host = authority.substr(0, authority.find(':'));
+  *path = slash == std::string::npos ? "/" : rest.substr(slash);
+}
+
+std::string Page(const std::string& statusLine, const std::string& body, bool keepAlive) {
+  return scenario::HttpResponse(
+      statusLine,
+      {"Content-Type: text/html; charset=gb2312", "Content-Length: " + std::to_string(body.size()),
+       keepAlive ? "Connection: Keep-Alive" : "Connection: close"},
+      body);
+}
+
+scenario::Reply Ok(const std::string& body) {
+  return scenario::Respond(Page("HTTP/1.1 200 OK", body, false));
+}
+
+scenario::Reply NotFound() {
+  return scenario::Respond(Page("HTTP/1.1 404 Not Found", "<html>404 Not Found</html>", false));
+}
+
+scenario::Reply Redirect(const std::string& statusLine, const std::string& location) {
+  return scenario::Respond(scenario::HttpResponse(
+      statusLine, {"Location: " + location, "Content-Length: 0", "Connection: close"}, ""));
+}
+
+void RouteBuiltInPages(scenario::Server* server, const scenario::Reply& ipLocation,
+                       const scenario::Reply& probe) {
+  std::string host, path;
+  HostAndPath(quarvel::kIpLocationUrl, &host, &path);
+  server->Route(host, path, ipLocation);
+  HostAndPath(quarvel::kProbeUrl, &host, &path);
+  server->Route(host, path, probe);
+}
+
+}  // namespace
+
+const std::vector<Scenario>& Scenarios() {
+  static const std::vector<Scenario> kScenarios = BuildScenarios();
+  return kScenarios;
+}
+
+const Scenario* FindScenario(const std::string& name) {
+  for (const Scenario& s : Scenarios()) {
+    if (s.name == name) return &s;
+  }
+  return nullptr;
+}
+
+void Install(const Scenario& s, scenario::Server* server) {
+  server->SetDefault(NotFound());
+  switch (s.play) {
+    case Play::kNetworkUp: RouteBuiltInPages(server, Ok(kIpLocationBody), Ok(kProbeBody)); break;
+    case Play::kIpLocationDown: RouteBuiltInPages(server, NotFound(), Ok(kProbeBody)); break;
+    case Play::kKeptAlive:
+      RouteBuiltInPages(
+          server,
+          scenario::RespondKeepAlive(Page("HTTP/1.1 200 OK", kIpLocationBody, true),
+                                     kKeepAliveHoldMs),
+          scenario::RespondKeepAlive(Page("HTTP/1.1 200 OK", kProbeBody, true), kKeepAliveHoldMs));
+      break;
+    case Play::kPagesMissing: break;
+    case Play::kRedirect: server->SetDefault(Redirect(s.status, s.text)); break;
+    case Play::kPortalPage: server->SetDefault(Ok(s.text)); break;
+  }
+}
+
+std::string SampleRules() {
+  const Pages p;
+  return "[GuangXi]\r\n"
+         "AccountHangDead=1\r\n"
+         "ErrPasswordPage=1\r\n"
+         "AccountExpirePage=1\r\n"
+         "\r\n"
+         "[ShanXi]\r\n"
+         "AccountExpirePage=" +
+         p.sxArrears +
+         "\r\n"
+         "PPPoEErrPwPage=" +
+         p.sxPassword +
+         "\r\n"
+         "AccountHaltPage=" +
+         p.sxHalted +
+         "\r\n"
+         "BindCheckErrPage=" +
+         p.sxBindCheck +
+         "\r\n"
+         "LimitUserCountPage=" +
+         p.sxUserLimit +
+         "\r\n"
+         "\r\n"
+         "[AnHui]\r\n"
+         "AccountExpirePage=" +
+         p.ahArrears +
+         "\r\n"
+         "ErrPasswordPage=" +
+         p.ahPassword + "\r\n";
+}
+
+}  // namespace sim
