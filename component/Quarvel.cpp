@@ -30,7 +30,13 @@ constexpr WORD kWinsockVersion = 0x0002;
 
 LONG gQuarvelUseCount = 0;
 
-bool SameGuid(REFIID a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+// Hosts pass identifiers by pointer; a null one must not be read. Read
+// through a volatile so the check survives the rule that references are
+// never null.
+bool SameGuid(REFIID a, const GUID& b) {
+  const GUID* volatile address = &a;
+  return address != nullptr && std::memcmp(address, &b, sizeof(GUID)) == 0;
+}
 
 // Takes the province code from the registry value "channel": the (at most)
 // two characters after its first "-". Without "-" the code stays as it was.
