@@ -22,7 +22,6 @@ constexpr char kRefreshUrl[] = "url=";
 constexpr std::size_t kRefreshUrlLen = sizeof(kRefreshUrl) - 1;
 
 constexpr char kTagEnd = '>';
-constexpr char kDoubleQuote = '"';
 
 unsigned char AsciiLower(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
@@ -136,13 +135,8 @@ TargetCut CutPortalTarget(const char* body, std::size_t len,
   return kCutFound;
 }
 
-TargetCut CutMetaRefreshTarget(const char* body, std::size_t len, char* out,
-                               std::size_t capacity, std::size_t* addressLen) {
-  if (!out) capacity = 0;
-  if (capacity > 0) out[0] = '\0';
-  if (addressLen) *addressLen = 0;
-  if (!body) return kCutNoMarker;
-
+TargetCut CutMetaRefreshTarget(const char* body, std::size_t len, TextSpan* address) {
+  if (!body || !address) return kCutNoMarker;
   const std::size_t at = FindBytes(body, len, kRefreshTag, kRefreshTagLen);
   if (at == kNotFound) return kCutNoMarker;
   const char* tag = body + at;
@@ -151,21 +145,9 @@ TargetCut CutMetaRefreshTarget(const char* body, std::size_t len, char* out,
 
   const std::size_t url = FindRefreshUrl(tag, tagLen);
   if (url == kNotFound) return kCutNoEnd;
-
-  // The address runs from behind "url=" to the tag's closing ">", which
-  // "url=" cannot contain, so from <= tagLen - 1. Removing the one-byte
-  // pattern "\"" again and again is the same as skipping every quote.
+  // "url=" cannot hold the tag's ">", so the address ends at or after it.
   const std::size_t from = url + kRefreshUrlLen;
-  const std::size_t to = tagLen - 1;
-  std::size_t full = 0;
-  std::size_t written = 0;
-  for (std::size_t i = from; i < to; ++i) {
-    if (tag[i] == kDoubleQuote) continue;
-    if (written + 1 < capacity) out[written++] = tag[i];
-    ++full;
-  }
-  if (capacity > 0) out[written] = '\0';
-  if (addressLen) *addressLen = full;
+  *address = Span(tag + from, tagLen - 1 - from);
   return kCutFound;
 }
 

@@ -41,17 +41,12 @@ TargetCut CutPortalTarget(const char* body, std::size_t len,
 
 // Earlier edition, ShanXi: the tag begins at the case-sensitive text
 // <meta http-equiv="Refresh" and runs through its first ">". "url=" is sought
-// in it without regard to ASCII case (code page 936 double-byte characters are
-// stepped over whole). The address is the tag after "url=" without its closing
-// ">", with every double quote removed; it is written to out (capacity bytes,
-// always terminated when capacity > 0, cut to capacity - 1) and its full
-// length before cutting goes to *addressLen. kCutNoMarker: no tag;
-// kCutNoEnd: the tag holds no "url=" (a tag without ">" is empty). On those
-// two outcomes out is the empty text and *addressLen is 0. The lowering
-// leaves the trail byte of a double-byte character as it is; "url=" is
-// matched byte for byte in the lowered view. addressLen may be null.
-TargetCut CutMetaRefreshTarget(const char* body, std::size_t len, char* out,
-                               std::size_t capacity, std::size_t* addressLen);
+// in it without regard to ASCII case (the trail byte of a code page 936
+// double-byte character is never lowered, so it cannot start a match). The
+// address is the tag after "url=" up to, not including, its closing ">",
+// double quotes still in it (see RemoveAll). kCutNoMarker: no tag; kCutNoEnd:
+// the tag holds no "url=" (a tag without ">" is empty).
+TargetCut CutMetaRefreshTarget(const char* body, std::size_t len, TextSpan* address);
 
 // Removes every occurrence of pattern (NUL-terminated) from text (len bytes)
 // in place, as if each search started again at the beginning of the

@@ -1,6 +1,7 @@
 // CheckRedirction (slot 8) of the earlier edition: one fetch, the probe page
 // marker as the only network-up test, and in ShanXi the target of the page's
 // meta refresh tag.
+#include <algorithm>
 #include <cstring>
 
 #include "classify/Markers.h"
@@ -33,11 +34,17 @@ Outcome CheckPage(const char* body, char* target, int capacity) {
   if (std::strstr(body, quarvel::kProbePageMarker) != nullptr) return {NetworkUp, false};
   if (!quarvel::ProvinceIs(quarvel::kProvinceShanXi)) return {NoTarget, true};
   quarvel::LogText(body);
-  std::size_t addressLen = 0;
-  std::size_t room = capacity > 0 ? static_cast<std::size_t>(capacity) : 0;
-  if (quarvel::CutMetaRefreshTarget(body, len, target, room, &addressLen) != quarvel::kCutFound) {
+  quarvel::TextSpan address;
+  if (quarvel::CutMetaRefreshTarget(body, len, &address) != quarvel::kCutFound) {
     return {TargetUnparsed, false};
   }
+  // The address lies inside the body, so its copy fits a body-sized buffer
+  // whole; the quotes go before the copy is cut to the caller's capacity.
+  char unquoted[quarvel::kResponseBodySize];
+  std::size_t n = std::min(address.len, sizeof unquoted - 1);
+  std::memcpy(unquoted, address.begin, n);
+  n = quarvel::RemoveAll(unquoted, n, "\"");
+  quarvel::CopyTarget(target, capacity, {unquoted, n});
   return {TargetFound, true};
 }
 
