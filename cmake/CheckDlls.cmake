@@ -1,6 +1,6 @@
-# Checks both editions of Quarvel.dll with objdump -p: every imported DLL is a
-# Windows system DLL, the export names are exactly those hosts look up, and
-# the image asks for ASLR and DEP.
+# Checks both editions of Quarvel.dll with objdump: every imported DLL is a
+# Windows system DLL, the export names are exactly those hosts look up, the
+# image asks for ASLR and DEP, and the stack protector's guard is linked in.
 set(SYSTEM_DLLS kernel32.dll user32.dll advapi32.dll ws2_32.dll ole32.dll oleaut32.dll msvcrt.dll)
 set(EXPORTS_current CreateComponent _LOG _sError @@Log@Initialize @@Log@Finalize
     @@Common@Initialize @@Common@Finalize @@Quarvel@Initialize @@Quarvel@Finalize)
@@ -53,6 +53,10 @@ foreach(edition current earlier)
   math(EXPR nx_compat "${flags} & 0x100")
   if(dynamic_base EQUAL 0 OR nx_compat EQUAL 0)
     list(APPEND failures "${edition}: DllCharacteristics 0x${CMAKE_MATCH_1} lacks DYNAMIC_BASE or NX_COMPAT")
+  endif()
+  execute_process(COMMAND ${OBJDUMP} -t ${dll} OUTPUT_VARIABLE symbols)
+  if(NOT symbols MATCHES "___stack_chk_guard")
+    list(APPEND failures "${edition}: no stack protector guard")
   endif()
   message(STATUS "${edition}: imports ${imports}; exports ${exported}")
 endforeach()
