@@ -29,6 +29,9 @@ export LC_ALL=zh_CN.GB2312 2>/dev/null
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   WINEARCH=win32 wineboot -i </dev/null >/dev/null 2>&1
+  # wineboot leaves a short-lived wineserver behind; the persistent one below
+  # can only start once it is gone.
+  wineserver -w </dev/null >/dev/null 2>&1
 fi
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
