@@ -54,3 +54,11 @@ add_executable(registry_whitebox_test tests/wine/whitebox/registry_test.cpp
 target_link_libraries(registry_whitebox_test PRIVATE quarvel_testbench gtest_main)
 target_link_options(registry_whitebox_test PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-protector-strong)
 gtest_discover_tests(registry_whitebox_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+
+# The host header used from C, through the slot table.
+add_executable(c_host tests/wine/c_host.c)
+target_include_directories(c_host PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_options(c_host PRIVATE -static)
+add_dependencies(c_host quarvel_current quarvel_earlier)
+add_test(NAME c_host_current COMMAND c_host ${current_dll})
+add_test(NAME c_host_earlier COMMAND c_host ${earlier_dll})
