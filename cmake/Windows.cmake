@@ -41,6 +41,7 @@ add_library(quarvel_shared OBJECT
   http/Exchange.cpp
   classify/RulesFile.cpp
   support/CodePage.cpp
+  support/OsCalls.cpp
   support/SetupRegistry.cpp
   support/Log.cpp
 )
@@ -48,7 +49,6 @@ quarvel_windows_code(quarvel_shared)
 
 set(QUARVEL_CURRENT_SOURCES
   component/CurrentEdition.cpp
-  component/Quarvel.rc
   support/Common.cpp
   http/Get.cpp
   classify/CheckRedirction.cpp
@@ -63,8 +63,14 @@ set(QUARVEL_EARLIER_SOURCES
   earlier/CheckNetDisconType.cpp
 )
 
-function(quarvel_edition target edition def)
-  add_library(${target} SHARED $<TARGET_OBJECTS:quarvel_shared> ${ARGN} ${def})
+# Each edition's own units, kept apart so that whitebox tests can link them.
+add_library(quarvel_current_units OBJECT ${QUARVEL_CURRENT_SOURCES})
+quarvel_windows_code(quarvel_current_units)
+add_library(quarvel_earlier_units OBJECT ${QUARVEL_EARLIER_SOURCES})
+quarvel_windows_code(quarvel_earlier_units)
+
+function(quarvel_edition target edition def units)
+  add_library(${target} SHARED $<TARGET_OBJECTS:quarvel_shared> $<TARGET_OBJECTS:${units}> ${ARGN} ${def})
   quarvel_windows_code(${target})
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME Quarvel PREFIX ""
@@ -75,8 +81,10 @@ function(quarvel_edition target edition def)
   target_link_libraries(${target} PRIVATE ws2_32 ole32 advapi32)
 endfunction()
 
-quarvel_edition(quarvel_current current ${PROJECT_SOURCE_DIR}/component/Quarvel.def ${QUARVEL_CURRENT_SOURCES})
-quarvel_edition(quarvel_earlier earlier ${PROJECT_SOURCE_DIR}/earlier/Quarvel.def ${QUARVEL_EARLIER_SOURCES})
+quarvel_edition(quarvel_current current ${PROJECT_SOURCE_DIR}/component/Quarvel.def
+                quarvel_current_units component/Quarvel.rc)
+quarvel_edition(quarvel_earlier earlier ${PROJECT_SOURCE_DIR}/earlier/Quarvel.def
+                quarvel_earlier_units)
 set_source_files_properties(component/Quarvel.rc PROPERTIES
   OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/component/Quarvel.ico)
 set(CMAKE_RC_FLAGS "-c 936")

@@ -45,15 +45,15 @@ add_test(NAME dll_imports_and_exports
           -P ${PROJECT_SOURCE_DIR}/cmake/CheckDlls.cmake)
 set_tests_properties(dll_imports_and_exports PROPERTIES SKIP_RETURN_CODE 77)
 
-# Whitebox tests: units linked straight into a test program, for what the DLL
-# boundary does not show (the registry readers' handling of value types).
-add_library(quarvel_registry_units OBJECT support/SetupRegistry.cpp support/CodePage.cpp support/Common.cpp)
-quarvel_windows_code(quarvel_registry_units)
-add_executable(registry_whitebox_test tests/wine/whitebox/registry_test.cpp
-               $<TARGET_OBJECTS:quarvel_registry_units>)
-target_link_libraries(registry_whitebox_test PRIVATE quarvel_testbench gtest_main)
-target_link_options(registry_whitebox_test PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-protector-strong)
-gtest_discover_tests(registry_whitebox_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+# Whitebox tests: the current edition's units linked straight into a test
+# program, for what the DLL boundary does not show (the registry readers'
+# handling of value types, system calls that fail on demand).
+file(GLOB QUARVEL_WHITEBOX_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/whitebox/*_test.cpp)
+add_executable(whitebox_test ${QUARVEL_WHITEBOX_TESTS}
+               $<TARGET_OBJECTS:quarvel_shared> $<TARGET_OBJECTS:quarvel_current_units>)
+target_link_libraries(whitebox_test PRIVATE quarvel_testbench gtest_main)
+target_link_options(whitebox_test PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-protector-strong)
+gtest_discover_tests(whitebox_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 
 # The host header used from C, through the slot table.
 add_executable(c_host tests/wine/c_host.c)

@@ -12,6 +12,7 @@
 #include "component/TZHttp.h"
 #include "support/Edition.h"
 #include "support/SetupRegistry.h"
+#include "support/OsCalls.h"
 
 namespace quarvel {
 
@@ -64,14 +65,14 @@ TZHttp::TZHttp()
       iRefCount(0) {
   WSADATA startup;
   std::memset(&startup, 0, sizeof startup);
-  bWsaStarted = WSAStartup(kWinsockVersion, &startup) == 0;
+  bWsaStarted = quarvel::gOs.wsaStartup(kWinsockVersion, &startup) == 0;
   TakeProvinceCode();
 }
 
 TZHttp::~TZHttp() {
   if (bWsaStarted) {
     CloseConnection();
-    WSACleanup();
+    quarvel::gOs.wsaCleanup();
   }
   sHostName.Clear();
   sHostAddr.Clear();
@@ -132,7 +133,7 @@ QUARVEL_BOOL STDMETHODCALLTYPE TZHttp::GetResponseBody(char* buffer) {
 
 void TZHttp::CloseConnection() {
   if (hSocket == INVALID_SOCKET) return;
-  closesocket(hSocket);
+  quarvel::gOs.closesocket(hSocket);
   hSocket = INVALID_SOCKET;
 }
 

@@ -81,6 +81,9 @@ bool ProvinceIs(const wchar_t* code);
 
 }  // namespace quarvel
 
+// The exported factory (undecorated name through the module definition).
+extern "C" HRESULT STDMETHODCALLTYPE CreateComponent(REFIID iid, void** out);
+
 extern "C" void QuarvelInitialize();  // exported as @@Quarvel@Initialize
 extern "C" void QuarvelFinalize();    // exported as @@Quarvel@Finalize
 

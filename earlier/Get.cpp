@@ -9,6 +9,7 @@
 #include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/Settings.h"
+#include "support/OsCalls.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ int Attempt(TZHttp* self) {
   // A request that cannot be composed whole is never sent.
   if (!self->ComposeRequest(&length)) return 0;
   if (!self->WaitWritable()) return 0;
-  int sent = send(self->hSocket, self->szRequestHeader, length, 0);
+  int sent = quarvel::gOs.send(self->hSocket, self->szRequestHeader, length, 0);
   if (sent == 0 || sent == SOCKET_ERROR) {
     self->CloseConnection();
     quarvel::LogNumbered(kSendFailed, 569);
@@ -55,7 +56,7 @@ int Attempt(TZHttp* self) {
     case quarvel::kStatusOk: {
       self->iRsType = quarvel::kStatusOk;
       // One receive only: a body in several segments ends with the first.
-      int received = recv(self->hSocket, self->szResponseBody,
+      int received = quarvel::gOs.recv(self->hSocket, self->szResponseBody,
                           static_cast<int>(sizeof self->szResponseBody - 1), 0);
       if (received < 1) return 0;
       quarvel::LogNumbered(kBodyDone, 614);

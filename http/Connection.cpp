@@ -9,6 +9,7 @@
 #include "http/UrlParts.h"
 #include "support/CodePage.h"
 #include "support/Edition.h"
+#include "support/OsCalls.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ bool TZHttp::ParseUrl() {
   }
   quarvel::AnsiText host;
   if (!quarvel::WideToAnsi(sHostName.c_str(), &host)) return false;
-  hostent* found = gethostbyname(host.c_str());
+  hostent* found = quarvel::gOs.gethostbyname(host.c_str());
   if (found == nullptr || found->h_addr_list == nullptr || found->h_addr_list[0] == nullptr) {
     return false;
   }
@@ -59,11 +60,11 @@ bool TZHttp::OpenConnection() {
   if (address == INADDR_NONE) return false;
 
   char localName[kLocalNameSize];
-  if (gethostname(localName, kLocalNameSize) != 0) return false;
-  if (gethostbyname(localName) == nullptr) return false;
+  if (quarvel::gOs.gethostname(localName, kLocalNameSize) != 0) return false;
+  if (quarvel::gOs.gethostbyname(localName) == nullptr) return false;
 
   CloseConnection();
-  hSocket = socket(AF_INET, SOCK_STREAM, 0);
+  hSocket = quarvel::gOs.socket(AF_INET, SOCK_STREAM, 0);
   if (hSocket == INVALID_SOCKET) return false;
 
   sockaddr_in any;
@@ -71,7 +72,7 @@ bool TZHttp::OpenConnection() {
   any.sin_family = AF_INET;
   any.sin_addr.s_addr = htonl(INADDR_ANY);
   any.sin_port = 0;
-  if (bind(hSocket, reinterpret_cast<sockaddr*>(&any), sizeof any) == SOCKET_ERROR) {
+  if (quarvel::gOs.bind(hSocket, reinterpret_cast<sockaddr*>(&any), sizeof any) == SOCKET_ERROR) {
     CloseConnection();
     return false;
   }
@@ -81,7 +82,7 @@ bool TZHttp::OpenConnection() {
   peer.sin_family = AF_INET;
   peer.sin_addr.s_addr = address;
   peer.sin_port = htons(static_cast<u_short>(iPort & 0xFFFF));
-  if (connect(hSocket, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
+  if (quarvel::gOs.connect(hSocket, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
     CloseConnection();
     return false;
   }
@@ -89,13 +90,13 @@ bool TZHttp::OpenConnection() {
   fd_set writable;
   FD_ZERO(&writable);
   FD_SET(hSocket, &writable);
-  if (select(0, nullptr, &writable, nullptr, nullptr) <= 0) {
+  if (quarvel::gOs.select(0, nullptr, &writable, nullptr, nullptr) <= 0) {
     CloseConnection();
     return false;
   }
 
   u_long nonBlocking = 0;
-  if (ioctlsocket(hSocket, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+  if (quarvel::gOs.ioctlsocket(hSocket, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
     CloseConnection();
     return false;
   }
@@ -103,7 +104,7 @@ bool TZHttp::OpenConnection() {
   // On Windows SO_RCVTIMEO takes a DWORD of milliseconds, not a timeval.
   if (quarvel::kEdition.receiveTimeOutMs > 0) {
     DWORD receiveTimeOut = static_cast<DWORD>(quarvel::kEdition.receiveTimeOutMs);
-    setsockopt(hSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receiveTimeOut),
+    quarvel::gOs.setsockopt(hSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receiveTimeOut),
                sizeof receiveTimeOut);
   }
   return true;

@@ -10,6 +10,7 @@
 #include "component/TZHttp.h"
 #include "support/Edition.h"
 #include "support/Log.h"
+#include "support/OsCalls.h"
 
 namespace quarvel {
 
@@ -50,8 +51,8 @@ bool WaitOnSocket(TZHttp* self, WaitFor what) {
   timeval limit;
   limit.tv_sec = self->iTimeOut / 1000;
   limit.tv_usec = (self->iTimeOut % 1000) * 1000;
-  int ready = what == kWaitWrite ? select(0, nullptr, &set, nullptr, &limit)
-                                 : select(0, &set, nullptr, nullptr, &limit);
+  int ready = what == kWaitWrite ? quarvel::gOs.select(0, nullptr, &set, nullptr, &limit)
+                                 : quarvel::gOs.select(0, &set, nullptr, nullptr, &limit);
   if (ready == SOCKET_ERROR) {
     self->CloseConnection();
     return false;
@@ -67,7 +68,7 @@ bool TZHttp::WaitReadable() { return WaitOnSocket(this, kWaitRead); }
 
 bool TZHttp::ReadHeader(char* buffer, int count) {
   for (int i = 0; i < count; ++i) {
-    int received = recv(hSocket, buffer + i, 1, 0);
+    int received = quarvel::gOs.recv(hSocket, buffer + i, 1, 0);
     if (received == SOCKET_ERROR) {
       quarvel::LogNumbered(kSocketErrorMessage, WSAGetLastError());
       return false;

@@ -9,6 +9,7 @@
 #include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/Settings.h"
+#include "support/OsCalls.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ bool ReadBody(SOCKET socket, char* body, std::size_t capacity) {
   char chunk[quarvel::kBodyChunkSize];
   for (;;) {
     std::memset(chunk, 0, sizeof chunk);
-    int received = recv(socket, chunk, sizeof chunk, 0);
+    int received = quarvel::gOs.recv(socket, chunk, sizeof chunk, 0);
     if (!quarvel::AppendBodyChunk(&gather, chunk, received)) break;
   }
   return quarvel::FinishBody(&gather);
@@ -42,7 +43,7 @@ int Attempt(TZHttp* self) {
     quarvel::LogNumbered(kWaitWriteFailed, 528);
     return 0;
   }
-  int sent = send(self->hSocket, self->szRequestHeader, length, 0);
+  int sent = quarvel::gOs.send(self->hSocket, self->szRequestHeader, length, 0);
   if (sent == 0 || sent == SOCKET_ERROR) {
     self->CloseConnection();
     quarvel::LogNumbered(kSendFailed, 538);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "support/CodePage.h"
+#include "support/OsCalls.h"
 
 namespace quarvel {
 
@@ -18,11 +19,11 @@ constexpr DWORD kLargestValueBytes = 1u << 20;
 AnsiText ReadSetupValue(const wchar_t* subkey, REGSAM access, const wchar_t* valueName) {
   AnsiText result;
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, access, &key) != ERROR_SUCCESS) {
+  if (gOs.regOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, access, &key) != ERROR_SUCCESS) {
     return result;
   }
   DWORD stored = 0;
-  RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &stored);
+  gOs.regQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &stored);
   if (stored > kLargestValueBytes) {
     RegCloseKey(key);
     return result;
@@ -35,7 +36,7 @@ AnsiText ReadSetupValue(const wchar_t* subkey, REGSAM access, const wchar_t* val
     RegCloseKey(key);
     return result;
   }
-  LONG read = RegQueryValueExW(key, valueName, nullptr, nullptr, data, &size);
+  LONG read = gOs.regQueryValueExW(key, valueName, nullptr, nullptr, data, &size);
   RegCloseKey(key);
   if (read == ERROR_SUCCESS) WideToAnsi(reinterpret_cast<const wchar_t*>(data), &result);
   std::free(data);
