@@ -38,6 +38,10 @@ class TZHttp final : public IZHttp {
   bool WaitWritable();
   bool WaitReadable();
   bool ReadHeader(char* buffer, int count);
+  // Starts a Get: clears the three texts and iRsType, and takes url into
+  // sUrl, or defaultUrl when url is empty or missing. False when the URL
+  // cannot be held.
+  bool BeginGet(const char* url, const char* defaultUrl);
   // Composes the request for sHostName and sPath into szRequestHeader;
   // false (nothing composed) when a text is missing or does not fit.
   bool ComposeRequest(int* length);

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "component/TZHttp.h"
-#include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/Settings.h"
 #include "support/OsCalls.h"
@@ -75,14 +74,9 @@ int Attempt(TZHttp* self) {
 }  // namespace
 
 int STDMETHODCALLTYPE TZHttp::Get(const char* url) {
-  std::memset(szResponseHeader, 0, sizeof szResponseHeader);
-  std::memset(szRequestHeader, 0, sizeof szRequestHeader);
-  std::memset(szResponseBody, 0, sizeof szResponseBody);
-  iRsType = quarvel::kStatusOther;
-  int result = 0;
+  bool begun = BeginGet(url, quarvel::kProbeUrl);
   quarvel::LogNumbered(kGetStart, 535);
-  const char* wanted = (url == nullptr || url[0] == '\0') ? quarvel::kProbeUrl : url;
-  if (quarvel::AnsiToWide(wanted, &sUrl)) result = Attempt(this);
+  int result = begun ? Attempt(this) : 0;
   quarvel::LogNumbered(kGetFinish, 631);
   return result;
 }

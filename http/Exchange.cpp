@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "component/TZHttp.h"
+#include "support/CodePage.h"
 #include "support/Edition.h"
 #include "support/Log.h"
 #include "support/OsCalls.h"
@@ -80,6 +81,14 @@ bool TZHttp::ReadHeader(char* buffer, int count) {
     if (quarvel::IsHeaderEnd(buffer, static_cast<std::size_t>(i))) return true;
   }
   return false;
+}
+
+bool TZHttp::BeginGet(const char* url, const char* defaultUrl) {
+  std::memset(szResponseHeader, 0, sizeof szResponseHeader);
+  std::memset(szRequestHeader, 0, sizeof szRequestHeader);
+  std::memset(szResponseBody, 0, sizeof szResponseBody);
+  iRsType = quarvel::kStatusOther;
+  return quarvel::AnsiToWide((url == nullptr || url[0] == '\0') ? defaultUrl : url, &sUrl);
 }
 
 bool TZHttp::ComposeRequest(int* length) {

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "component/TZHttp.h"
-#include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/Settings.h"
 #include "support/OsCalls.h"
@@ -77,14 +76,8 @@ int Attempt(TZHttp* self) {
 }  // namespace
 
 int STDMETHODCALLTYPE TZHttp::Get(const char* url) {
-  std::memset(szResponseHeader, 0, sizeof szResponseHeader);
-  std::memset(szRequestHeader, 0, sizeof szRequestHeader);
-  std::memset(szResponseBody, 0, sizeof szResponseBody);
-  iRsType = quarvel::kStatusOther;
-  int result = 0;
   // Empty (or missing) text fetches the IP-location page.
-  const char* wanted = (url == nullptr || url[0] == '\0') ? quarvel::kIpLocationUrl : url;
-  if (quarvel::AnsiToWide(wanted, &sUrl)) result = Attempt(this);
+  int result = BeginGet(url, quarvel::kIpLocationUrl) ? Attempt(this) : 0;
   quarvel::LogText(kGetExit);
   return result;
 }

@@ -17,17 +17,11 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/fuzz/FuzzCheck.h"
+
 namespace {
 
 using namespace quarvel;
-
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
-      std::abort();                                                  \
-    }                                                                \
-  } while (0)
 
 constexpr std::size_t kMaxRequestCapacity = 1100;
 constexpr std::size_t kGuard = 16;

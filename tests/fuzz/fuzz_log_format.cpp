@@ -15,17 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/FuzzCheck.h"
+
 namespace {
 
 using namespace quarvel;
-
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
-      std::abort();                                                  \
-    }                                                                \
-  } while (0)
 
 constexpr std::size_t kMaxCapacity = 600;
 constexpr std::size_t kGuard = 32;

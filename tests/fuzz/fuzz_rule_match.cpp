@@ -9,14 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/FuzzCheck.h"
+
 namespace {
 
 using namespace quarvel;
-
-#define CHECK(cond) \
-  do {              \
-    if (!(cond)) std::abort(); \
-  } while (0)
 
 constexpr std::uint32_t kMaxPageCount = 1100;
 constexpr std::size_t kGuard = 8;

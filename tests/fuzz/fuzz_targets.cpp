@@ -12,14 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/FuzzCheck.h"
+
 namespace {
 
 using namespace quarvel;
-
-#define CHECK(cond) \
-  do {              \
-    if (!(cond)) std::abort(); \
-  } while (0)
 
 constexpr char kPortal[] = "https://kb.portal.test/kbs/product";
 constexpr std::size_t kMaxCapacity = 1100;

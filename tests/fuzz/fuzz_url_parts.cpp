@@ -13,17 +13,11 @@
 #include <memory>
 #include <string>
 
+#include "tests/fuzz/FuzzCheck.h"
+
 namespace {
 
 using namespace quarvel;
-
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
-      std::abort();                                                  \
-    }                                                                \
-  } while (0)
 
 constexpr std::size_t kSchemeLen = 7;
 
