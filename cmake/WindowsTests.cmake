@@ -36,7 +36,7 @@ foreach(src ${QUARVEL_WINE_TESTS})
   target_link_options(${name} PRIVATE ${QUARVEL_STATIC_RUNTIME})
   add_dependencies(${name} quarvel_current quarvel_earlier)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 120)
+                       PROPERTIES TIMEOUT 120 FAIL_REGULAR_EXPRESSION "wine: Unhandled|unhandled exception")
 endforeach()
 
 # The DLLs import only Windows system DLLs and export exactly their names.
@@ -53,7 +53,8 @@ add_executable(whitebox_test ${QUARVEL_WHITEBOX_TESTS}
                $<TARGET_OBJECTS:quarvel_shared> $<TARGET_OBJECTS:quarvel_current_units>)
 target_link_libraries(whitebox_test PRIVATE quarvel_testbench gtest_main)
 target_link_options(whitebox_test PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-protector-strong)
-gtest_discover_tests(whitebox_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(whitebox_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                     PROPERTIES FAIL_REGULAR_EXPRESSION "wine: Unhandled|unhandled exception")
 
 # The host header used from C, through the slot table.
 add_executable(c_host tests/wine/c_host.c)
@@ -62,3 +63,4 @@ target_link_options(c_host PRIVATE -static)
 add_dependencies(c_host quarvel_current quarvel_earlier)
 add_test(NAME c_host_current COMMAND c_host ${current_dll})
 add_test(NAME c_host_earlier COMMAND c_host ${earlier_dll})
+set_tests_properties(c_host_current c_host_earlier PROPERTIES PASS_REGULAR_EXPRESSION "C host: ok")

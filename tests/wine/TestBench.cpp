@@ -9,6 +9,21 @@ namespace bench {
 
 namespace {
 
+// A fault inside the library must fail the test. Wine's own handler would
+// print a note and let the process end with status 0, so the test program
+// ends itself with the exception's code instead.
+LONG WINAPI EndOnUnhandledException(EXCEPTION_POINTERS* info) {
+  DWORD code = info->ExceptionRecord->ExceptionCode;
+  std::fprintf(stderr, "unhandled exception 0x%08lx at %p\n", static_cast<unsigned long>(code),
+               info->ExceptionRecord->ExceptionAddress);
+  std::fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), code);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+const LPTOP_LEVEL_EXCEPTION_FILTER kPreviousFilter =
+    SetUnhandledExceptionFilter(EndOnUnhandledException);
+
 const wchar_t* kSetupKey = L"SOFTWARE\\Korvanta\\Setup";
 const char* kTestRoot = "C:\\quarvel-tests\\";
 
@@ -103,7 +118,11 @@ void RemoveTree(const std::string& path) {
 
 std::string FreshInstallDir(const std::string& name, bool setInstallPath) {
   CreateDirectoryA("C:\\quarvel-tests", nullptr);
-  std::string dir = std::string(kTestRoot) + name;
+  std::string folder = name;  // test names of parameterised tests hold "/"
+  for (char& c : folder) {
+    if (c == '/' || c == '\\' || c == ':') c = '_';
+  }
+  std::string dir = std::string(kTestRoot) + folder;
   RemoveTree(dir);
   CreateDirectoryA(dir.c_str(), nullptr);
   dir += '\\';
