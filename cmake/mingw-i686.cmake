@@ -8,5 +8,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Test programs are Windows executables: CTest runs them through Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Test programs are Windows executables: CTest runs them through Wine. Wine
+# takes its ANSI code page from the locale's language: 936 for zh_CN, whether
+# or not that locale is installed on the build machine.
+set(CMAKE_CROSSCOMPILING_EMULATOR env LC_ALL=zh_CN.GB2312 wine)

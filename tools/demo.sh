@@ -12,6 +12,10 @@
 # build/dist), WINEPREFIX.
 set -uo pipefail
 
+# Wine's ANSI code page follows the locale's language: 936 for zh_CN. Set for
+# Wine alone, so that this shell needs no such locale installed.
+wine() { LC_ALL=zh_CN.GB2312 command wine "$@"; }
+
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 win_build="${QUARVEL_WIN_BUILD:-$root/build/win}"
 dist="${QUARVEL_DIST:-$root/build/dist}"

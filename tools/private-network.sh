@@ -22,19 +22,15 @@ hosts="$(mktemp)"
 } >"$hosts"
 mount --bind "$hosts" /etc/hosts
 
-# Wine takes its ANSI code page from the locale's language: 936 for zh_CN,
-# whether or not that locale is installed.
-export LC_ALL=zh_CN.GB2312 2>/dev/null
-
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  WINEARCH=win32 wineboot -i </dev/null >/dev/null 2>&1
+  WINEARCH=win32 LC_ALL=zh_CN.GB2312 wineboot -i </dev/null >/dev/null 2>&1
   # wineboot leaves a short-lived wineserver behind; the persistent one below
   # can only start once it is gone.
   wineserver -w </dev/null >/dev/null 2>&1
 fi
 wineserver -p </dev/null >/dev/null 2>&1
-wine cmd /c exit </dev/null >/dev/null 2>&1
+LC_ALL=zh_CN.GB2312 wine cmd /c exit </dev/null >/dev/null 2>&1
 stop_wine() { wineserver -k </dev/null >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 
