@@ -8,11 +8,11 @@
 #include <new>
 
 #include "component/ProvinceCode.h"
-#include "http/UrlParts.h"
 #include "component/TZHttp.h"
+#include "http/UrlParts.h"
 #include "support/Edition.h"
-#include "support/SetupRegistry.h"
 #include "support/OsCalls.h"
+#include "support/SetupRegistry.h"
 
 namespace quarvel {
 

@@ -42,7 +42,7 @@ constexpr const char* kPeerClosedMessage = "连接已断开！";
 
 enum WaitFor { kWaitWrite, kWaitRead };
 
-// One select() on hSocket alone, bounded by timeOutMs. An error closes the
+// One select() on hSocket alone, bounded by iTimeOut. An error closes the
 // connection; a time-out leaves it open.
 bool WaitOnSocket(TZHttp* self, WaitFor what) {
   if (self->hSocket == INVALID_SOCKET) return false;

@@ -7,8 +7,8 @@
 
 #include "component/TZHttp.h"
 #include "support/Log.h"
-#include "support/Settings.h"
 #include "support/OsCalls.h"
+#include "support/Settings.h"
 
 namespace {
 
