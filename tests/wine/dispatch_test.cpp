@@ -64,13 +64,6 @@ TEST_F(Dispatch, NetworkUpAnswersAtOnce) {
   EXPECT_EQ(Log(), (std::vector<std::string>{"Get 退出！", "网络通。"}));
 }
 
-TEST_F(Dispatch, MissingRulesFile) {
-  Serve(Redirect("http://portal/arrears.html"));
-  std::wstring page;
-  EXPECT_EQ(Classify("27", 260, &page), Unclassified);
-  EXPECT_EQ(Log().back(), "Quarvel.ini is not exists! -> 751");
-}
-
 TEST_F(Dispatch, TargetLineThenRuleOfTheProvince) {
   Serve(Redirect("http://portal/arrears.html"));
   bench::WriteRules(dir_, "[AnHui]\r\nAccountExpirePage=arrears\r\n");
@@ -84,22 +77,6 @@ TEST_F(Dispatch, TargetLineThenRuleOfTheProvince) {
                      "Connection: close\r\r\n\r\r\n-> 758\r\n"),
             std::string::npos);
   EXPECT_EQ(Log().back(), "AhDistinctOffLineType 用户欠费！ -> 913");
-}
-
-TEST_F(Dispatch, UnknownProvinceGivesNothingAfterTheTargetLine) {
-  Serve(Redirect("http://portal/arrears.html"));
-  bench::WriteRules(dir_, "[ShanXi]\r\nAccountExpirePage=arrears\r\n");
-  std::wstring page;
-  EXPECT_EQ(Classify("0", 260, &page), Unclassified);
-  EXPECT_EQ(Log().back(), "-> 758");
-}
-
-TEST_F(Dispatch, UnparsedPageGivesTheChangedWayLine) {
-  Serve(Ok("<p>portal without target</p>"));
-  std::wstring page;
-  EXPECT_EQ(Classify("27", 260, &page), Unclassified);
-  EXPECT_EQ(Log().back(),
-            "该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778");
 }
 
 TEST_F(Dispatch, InstallPathWithoutBackslashJoinsUnchanged) {
@@ -116,19 +93,24 @@ TEST_F(Dispatch, InstallPathWithoutBackslashJoinsUnchanged) {
 
 struct RuleCase {
   const char* province;
-  const char* rules;
-  const char* location;
+  const char* rules;     // null: no rules file
+  const char* location;  // null: a portal page without a target
   int expected;
-  const char* page;  // null: page untouched
-  const char* line;  // last log line
+  const char* page;      // null: page untouched
+  const char* line;      // last log line
 };
+
+void PrintTo(const RuleCase& c, std::ostream* out) {
+  *out << "province " << c.province << ", " << (c.location ? c.location : "no target") << " -> "
+       << c.expected;
+}
 
 class Rules : public Dispatch, public ::testing::WithParamInterface<RuleCase> {};
 
 TEST_P(Rules, DecideTypeAndPage) {
   const RuleCase& c = GetParam();
-  Serve(Redirect(c.location));
-  bench::WriteRules(dir_, c.rules);
+  Serve(c.location != nullptr ? Redirect(c.location) : Ok("<p>portal without target</p>"));
+  if (c.rules != nullptr) bench::WriteRules(dir_, c.rules);
   std::wstring page;
   EXPECT_EQ(Classify(c.province, 260, &page), c.expected);
   if (c.page == nullptr) {
@@ -148,6 +130,12 @@ const char kShanXiAll[] =
 INSTANTIATE_TEST_SUITE_P(
     Provinces, Rules,
     ::testing::Values(
+        // The dispatch lines: no rules file, an unknown province, no target.
+        RuleCase{"27", nullptr, "http://portal/arrears.html", Unclassified, nullptr,
+                 "Quarvel.ini is not exists! -> 751"},
+        RuleCase{"0", kShanXiAll, "http://p/arrears", Unclassified, nullptr, "-> 758"},
+        RuleCase{"27", kShanXiAll, nullptr, Unclassified, nullptr,
+                 "该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778"},
         // GuangXi: fixed needles, the probe URL as page, order decides.
         RuleCase{"21", kGuangXiAll, "http://p/?nodeid=138428&nodeid=138485", AccountHangDead,
                  quarvel::kProbeUrl, "GxDistinctOffLineType 账号挂死！ -> 799"},

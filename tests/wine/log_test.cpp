@@ -42,13 +42,22 @@ void Age(const std::string& path, long long hoursAgo) {
   CloseHandle(file);
 }
 
+// The exported _LOG object: the open file and the log path.
+struct LogObject {
+  FILE* pFile;
+  char szFileName[512];
+};
+static_assert(sizeof(LogObject) == 516, "the log object is 516 bytes");
+
 class LogFile : public ::testing::TestWithParam<EditionId> {
  protected:
   void SetUp() override { bench::ResetSetupKey(); }
+  // The test's folder name: stem and edition.
+  std::string Name(const char* stem) { return stem + std::string(bench::EditionName(GetParam())); }
 };
 
 TEST_P(LogFile, LinesCarryTimeStampAndLandUnderTheInstallPath) {
-  std::string dir = bench::FreshInstallDir(std::string("log-layout-") + bench::EditionName(GetParam()));
+  std::string dir = bench::FreshInstallDir(Name("log-layout-"));
   WriteOneLine(GetParam());
   WriteOneLine(GetParam());  // a second load appends to the same file
   std::string log = bench::ReadLog(dir);
@@ -69,8 +78,8 @@ TEST_P(LogFile, LinesCarryTimeStampAndLandUnderTheInstallPath) {
 }
 
 TEST_P(LogFile, InstallPathWithoutBackslashRunsIntoLog) {
-  bench::FreshInstallDir(std::string("log-nosep-") + bench::EditionName(GetParam()), false);
-  std::string dir = std::string("C:\\quarvel-tests\\log-nosep-") + bench::EditionName(GetParam());
+  bench::FreshInstallDir(Name("log-nosep-"), false);
+  std::string dir = "C:\\quarvel-tests\\" + Name("log-nosep-");
   bench::SetSetupString(L"InstallPath", std::wstring(dir.begin(), dir.end()));
   bench::RemoveTree(dir + "Log");
   WriteOneLine(GetParam());
@@ -79,7 +88,7 @@ TEST_P(LogFile, InstallPathWithoutBackslashRunsIntoLog) {
 }
 
 TEST_P(LogFile, MissingInstallPathLogsBesideTheCurrentDirectory) {
-  std::string cwd = bench::FreshInstallDir(std::string("log-cwd-") + bench::EditionName(GetParam()), false);
+  std::string cwd = bench::FreshInstallDir(Name("log-cwd-"), false);
   bench::DeleteSetupValue(L"InstallPath");
   ASSERT_TRUE(SetCurrentDirectoryA(cwd.c_str()));
   WriteOneLine(GetParam());
@@ -87,13 +96,8 @@ TEST_P(LogFile, MissingInstallPathLogsBesideTheCurrentDirectory) {
 }
 
 TEST_P(LogFile, ExportedLogObjectHoldsThePathAndSharedBuffer) {
-  std::string dir = bench::FreshInstallDir(std::string("log-export-") + bench::EditionName(GetParam()));
+  std::string dir = bench::FreshInstallDir(Name("log-export-"));
   bench::Library library(GetParam());
-  struct LogObject {
-    FILE* pFile;
-    char szFileName[512];
-  };
-  static_assert(sizeof(LogObject) == 516, "the log object is 516 bytes");
   auto* log = reinterpret_cast<LogObject*>(GetProcAddress(library.module(), "_LOG"));
   auto* sError = reinterpret_cast<char*>(GetProcAddress(library.module(), "_sError"));
   ASSERT_NE(log, nullptr);
@@ -123,7 +127,7 @@ TEST_P(LogFile, ExportedLogObjectHoldsThePathAndSharedBuffer) {
 }
 
 TEST_P(LogFile, PurgeAtLoadDeletesOnlyOldLogsOfTheCurrentEdition) {
-  std::string dir = bench::FreshInstallDir(std::string("log-purge-") + bench::EditionName(GetParam()));
+  std::string dir = bench::FreshInstallDir(Name("log-purge-"));
   std::string logDir = dir + "Log\\";
   CreateDirectoryA(logDir.c_str(), nullptr);
   struct Aged {
@@ -158,7 +162,7 @@ TEST_P(LogFile, PurgeAtLoadDeletesOnlyOldLogsOfTheCurrentEdition) {
 }
 
 TEST_P(LogFile, MissingLogDirectoryIsCreatedAtLoad) {
-  std::string dir = bench::FreshInstallDir(std::string("log-mkdir-") + bench::EditionName(GetParam()));
+  std::string dir = bench::FreshInstallDir(Name("log-mkdir-"));
   { bench::Library library(GetParam()); }
   DWORD attributes = GetFileAttributesA((dir + "Log").c_str());
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
@@ -167,7 +171,7 @@ TEST_P(LogFile, MissingLogDirectoryIsCreatedAtLoad) {
 }
 
 TEST_P(LogFile, LockedLogLosesLinesAndNothingElse) {
-  std::string dir = bench::FreshInstallDir(std::string("log-locked-") + bench::EditionName(GetParam()));
+  std::string dir = bench::FreshInstallDir(Name("log-locked-"));
   scenario::Server server;
   server.SetDefault(scenario::Respond("HTTP/1.1 302 Found\r\nLocation: http://a/b\r\n\r\n"));
   ASSERT_TRUE(server.Start(0));
@@ -190,14 +194,10 @@ TEST_P(LogFile, LockedLogLosesLinesAndNothingElse) {
 }
 
 TEST_P(LogFile, OverlongInstallPathIsRefusedNotOverrun) {
-  bench::FreshInstallDir(std::string("log-long-") + bench::EditionName(GetParam()), false);
+  bench::FreshInstallDir(Name("log-long-"), false);
   std::wstring longPath = L"C:\\quarvel-tests\\" + std::wstring(600, L'x') + L"\\";
   bench::SetSetupString(L"InstallPath", longPath);
   bench::Library library(GetParam());
-  struct LogObject {
-    FILE* pFile;
-    char szFileName[512];
-  };
   auto* log = reinterpret_cast<LogObject*>(GetProcAddress(library.module(), "_LOG"));
   ASSERT_NE(log, nullptr);
   EXPECT_EQ(std::string(log->szFileName), "");
@@ -209,8 +209,6 @@ TEST_P(LogFile, OverlongInstallPathIsRefusedNotOverrun) {
 
 INSTANTIATE_TEST_SUITE_P(Editions, LogFile,
                          ::testing::Values(EditionId::kCurrent, EditionId::kEarlier),
-                         [](const ::testing::TestParamInfo<EditionId>& info) {
-                           return std::string(bench::EditionName(info.param));
-                         });
+                         ::testing::PrintToStringParamName());
 
 }  // namespace

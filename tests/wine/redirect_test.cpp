@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 #include "support/Settings.h"
 #include "tests/wine/TestBench.h"
@@ -43,90 +44,83 @@ class Redirect : public ::testing::Test {
     }
     return result;
   }
+  int Check(std::string* target) { return Check(Component(), 528, target); }
+  // The component of a load made on first use, after the test set the province.
+  IZHttp* Component() {
+    if (component_ == nullptr) {
+      library_.reset(new bench::Library(bench::EditionId::kCurrent));
+      component_ = library_->Create();
+    }
+    return component_;
+  }
+  void TearDown() override {
+    if (component_ != nullptr) component_->Release();
+  }
   std::string dir_;
   scenario::Server server_;
+  std::unique_ptr<bench::Library> library_;
+  IZHttp* component_ = nullptr;
 };
 
 TEST_F(Redirect, NullTargetFetchesNothing) {
   Serve(Respond(Ok("您的IP地址")), Respond(Ok("")));
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   int capacity = 16;
-  EXPECT_EQ(component->CheckRedirction(nullptr, &capacity), NoTarget);
+  EXPECT_EQ(Component()->CheckRedirction(nullptr, &capacity), NoTarget);
   EXPECT_EQ(server_.ConnectionCount(), 0);
   EXPECT_EQ(bench::ReadLog(dir_), "");
-  component->Release();
 }
 
 TEST_F(Redirect, NetworkUpPages) {
   Serve(Respond(Ok("<p>您的IP地址是：[10.0.0.138]</p>")), Respond(Ok("")));
   bench::SetProvince("27");
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target;
-  EXPECT_EQ(Check(component, 528, &target), NetworkUp);
+  EXPECT_EQ(Check(&target), NetworkUp);
   EXPECT_EQ(target, "");
   EXPECT_EQ(bench::LogMessages(dir_), (std::vector<std::string>{"Get 退出！", "网络通。"}));
   auto exchanges = server_.Exchanges();
   ASSERT_EQ(exchanges.size(), 1u);
   EXPECT_EQ(exchanges[0].path, "/city.asp");
-  component->Release();
 }
 
 TEST_F(Redirect, MarkersComeBeforeEmbeddedTargets) {
   Serve(Respond(Ok("您的IP地址 <meta content=\"0;url=http://p/arrears\">")), Respond(Ok("")));
   bench::SetProvince("27");
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target;
-  EXPECT_EQ(Check(component, 528, &target), NetworkUp);
-  component->Release();
+  EXPECT_EQ(Check(&target), NetworkUp);
 }
 
 TEST_F(Redirect, ProbeUrlAnswersWhenTheFirstFetchFailsAndSticks) {
   Serve(scenario::CloseAtOnce(), Respond(Ok("<title>百度一下，你就知道 </title>")));
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target;
-  EXPECT_EQ(Check(component, 528, &target), NetworkUp);
-  EXPECT_EQ(Check(component, 528, &target), NetworkUp);
+  EXPECT_EQ(Check(&target), NetworkUp);
+  EXPECT_EQ(Check(&target), NetworkUp);
   auto exchanges = server_.Exchanges();
   ASSERT_GE(exchanges.size(), 3u);
   EXPECT_EQ(exchanges[1].host, kProbeHost);
   EXPECT_EQ(exchanges[2].host, kProbeHost);  // the next check starts with the probe URL
-  component->Release();
 }
 
 TEST_F(Redirect, EmptyBodiesGiveNoTarget) {
   Serve(Respond(Ok("")), Respond(Ok("")));
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target;
-  EXPECT_EQ(Check(component, 528, &target), NoTarget);
+  EXPECT_EQ(Check(&target), NoTarget);
   EXPECT_EQ(bench::LogMessages(dir_).back(), "获取到的包体为空。");
-  component->Release();
 }
 
 TEST_F(Redirect, LocationTargetKeepsItsBlankAndLineEnds) {
   Serve(Respond("HTTP/1.1 302 Found\r\nLocation: http://a/b\r\n\r\n"), Respond(Ok("")));
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target;
-  EXPECT_EQ(Check(component, 528, &target), TargetFound);
+  EXPECT_EQ(Check(&target), TargetFound);
   EXPECT_EQ(target, " http://a/b\r\n\r\n");
   EXPECT_EQ(bench::LogShape(dir_), (std::vector<std::string>{"-", "713"}));
-  component->Release();
 }
 
 TEST_F(Redirect, LowerCaseLocationIsNotFound) {
   Serve(Respond("HTTP/1.1 302 Moved Temporarily\r\nlocation: http://a/b\r\n\r\n"), Respond(Ok("")));
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target;
-  EXPECT_EQ(Check(component, 528, &target), NoTarget);
+  EXPECT_EQ(Check(&target), NoTarget);
   EXPECT_EQ(target, "");
   EXPECT_EQ(bench::LogMessages(dir_).back(), "CheckRedirction 定位 Location失败！ -> 723");
-  component->Release();
 }
 
 TEST_F(Redirect, ShanXiPortalPages) {
@@ -137,22 +131,19 @@ TEST_F(Redirect, ShanXiPortalPages) {
   server_.Route("", "/plain", Respond(Ok("<html>nothing here</html>")));
   ASSERT_TRUE(server_.Start(80));
   bench::SetProvince("27");
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target;
 
-  component->Get(("http://" + kIpHost + "/with").c_str());
-  EXPECT_EQ(Check(component, 528, &target), TargetFound);
+  Component()->Get(("http://" + kIpHost + "/with").c_str());
+  EXPECT_EQ(Check(&target), TargetFound);
   EXPECT_EQ(target, "http://x.y/z?a=1");
 
-  component->Get(("http://" + kIpHost + "/open").c_str());
-  EXPECT_EQ(Check(component, 528, &target), TargetUnparsed);
+  Component()->Get(("http://" + kIpHost + "/open").c_str());
+  EXPECT_EQ(Check(&target), TargetUnparsed);
   EXPECT_EQ(bench::LogMessages(dir_).back(), "解析失败。");
 
-  component->Get(("http://" + kIpHost + "/plain").c_str());
-  EXPECT_EQ(Check(component, 528, &target), TargetUnparsed);
+  Component()->Get(("http://" + kIpHost + "/plain").c_str());
+  EXPECT_EQ(Check(&target), TargetUnparsed);
   EXPECT_EQ(bench::LogMessages(dir_).back(), "Get 退出！");
-  component->Release();
 }
 
 TEST_F(Redirect, GuangXiPortalPages) {
@@ -162,33 +153,27 @@ TEST_F(Redirect, GuangXiPortalPages) {
   server_.Route("", "/other", Respond(Ok("<a href=\"https://elsewhere/\">x</a>")));
   ASSERT_TRUE(server_.Start(80));
   bench::SetProvince("21");
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target;
 
-  component->Get(("http://" + kIpHost + "/hung").c_str());
-  EXPECT_EQ(Check(component, 528, &target), TargetFound);
+  Component()->Get(("http://" + kIpHost + "/hung").c_str());
+  EXPECT_EQ(Check(&target), TargetFound);
   EXPECT_EQ(target, portal + "?nodeid=138485\"");
 
   // A link that never ends names no page.
-  component->Get(("http://" + kIpHost + "/open").c_str());
-  EXPECT_EQ(Check(component, 528, &target), TargetUnparsed);
+  Component()->Get(("http://" + kIpHost + "/open").c_str());
+  EXPECT_EQ(Check(&target), TargetUnparsed);
   EXPECT_EQ(target, "");
 
-  component->Get(("http://" + kIpHost + "/other").c_str());
-  EXPECT_EQ(Check(component, 528, &target), NoTarget);
-  component->Release();
+  Component()->Get(("http://" + kIpHost + "/other").c_str());
+  EXPECT_EQ(Check(&target), NoTarget);
 }
 
 TEST_F(Redirect, OtherProvincesIgnorePortalPages) {
   Serve(Respond(Ok("<meta content=\"0;url=http://p/arrears\">")), Respond(Ok("<p>x</p>")));
   bench::SetProvince("13");
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   std::string target = "?";
-  EXPECT_EQ(Check(component, 528, &target), NoTarget);
+  EXPECT_EQ(Check(&target), NoTarget);
   EXPECT_EQ(target, "");
-  component->Release();
 }
 
 // The province code is the two characters after the first "-" of "channel":
@@ -229,11 +214,9 @@ TEST_F(Redirect, ProvinceCodeFromChannel) {
 TEST_F(Redirect, LongTargetsAreCutToCapacity) {
   std::string location = "http://portal/" + std::string(900, 'p');
   Serve(Respond("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\n\r\n"), Respond(Ok("")));
-  bench::Library library(bench::EditionId::kCurrent);
-  IZHttp* component = library.Create();
   for (int capacity : {0, 1, 16, 528, 4096}) {
     std::string target;
-    EXPECT_EQ(Check(component, capacity, &target), TargetFound) << capacity;
+    EXPECT_EQ(Check(Component(), capacity, &target), TargetFound) << capacity;
     std::string whole = " " + location + "\r\n\r\n";
     if (capacity > 0) {
       EXPECT_EQ(target, whole.substr(0, capacity - 1)) << capacity;
@@ -242,9 +225,8 @@ TEST_F(Redirect, LongTargetsAreCutToCapacity) {
   // A negative capacity writes nothing at all.
   char untouched[4] = {'#', '#', '#', '#'};
   int negative = -5;
-  EXPECT_EQ(component->CheckRedirction(untouched, &negative), TargetFound);
+  EXPECT_EQ(Component()->CheckRedirction(untouched, &negative), TargetFound);
   EXPECT_EQ(std::string(untouched, 4), "####");
-  component->Release();
 }
 
 }  // namespace
