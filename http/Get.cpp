@@ -56,6 +56,8 @@ int Attempt(TZHttp* self) {
     quarvel::LogNumbered(kHeaderFailed, 552);
     return 0;
   }
+  // A NUL received before the first CR LF ends the text early: then the
+  // whole text stands for the status line.
   std::size_t lineLen = 0;
   std::size_t headerLen = std::strlen(self->szResponseHeader);
   if (!quarvel::FindStatusLine(self->szResponseHeader, headerLen, &lineLen)) lineLen = headerLen;

@@ -151,13 +151,19 @@ char* PutPadded(char* out, int value, int digits) {
   return out + digits;
 }
 
+// "%s<arrow>%d\n": the two formats that carry a message and a number only.
+std::size_t FormatMessageAndNumber(char* out, std::size_t capacity, const char* message,
+                                   const char* arrow, int n) {
+  char number[kDecimalIntSize];
+  FormatDecimal(number, n);
+  Piece pieces[] = {Text(message, kCutFirst), Fixed(arrow), Fixed(number), Fixed("\n")};
+  return Compose(out, capacity, pieces);
+}
+
 }  // namespace
 
 std::size_t FormatNumbered(char* out, std::size_t capacity, const char* message, int n) {
-  char number[kDecimalIntSize];
-  FormatDecimal(number, n);
-  Piece pieces[] = {Text(message, kCutFirst), Fixed(" -> "), Fixed(number), Fixed("\n")};
-  return Compose(out, capacity, pieces);
+  return FormatMessageAndNumber(out, capacity, message, " -> ", n);
 }
 
 std::size_t FormatWithValue(char* out, std::size_t capacity, const char* message,
@@ -170,10 +176,7 @@ std::size_t FormatWithValue(char* out, std::size_t capacity, const char* message
 }
 
 std::size_t FormatCompact(char* out, std::size_t capacity, const char* message, int n) {
-  char number[kDecimalIntSize];
-  FormatDecimal(number, n);
-  Piece pieces[] = {Text(message, kCutFirst), Fixed("-> "), Fixed(number), Fixed("\n")};
-  return Compose(out, capacity, pieces);
+  return FormatMessageAndNumber(out, capacity, message, "-> ", n);
 }
 
 std::size_t FormatWithTwoValues(char* out, std::size_t capacity, const char* message,
