@@ -39,10 +39,13 @@ foreach(src ${QUARVEL_WINE_TESTS})
                        PROPERTIES TIMEOUT 120 FAIL_REGULAR_EXPRESSION "wine: Unhandled|unhandled exception")
 endforeach()
 
-# The DLLs import only Windows system DLLs and export exactly their names.
+# The DLLs of both architectures import only Windows system DLLs and export
+# exactly their names (./quarvel builds the other architecture's DLLs too).
+find_program(QUARVEL_OBJDUMP_x86 i686-w64-mingw32-objdump REQUIRED)
+find_program(QUARVEL_OBJDUMP_x64 x86_64-w64-mingw32-objdump REQUIRED)
 add_test(NAME dll_imports_and_exports
-  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDIST=${QUARVEL_DIST_DIR}
-          -P ${PROJECT_SOURCE_DIR}/cmake/CheckDlls.cmake)
+  COMMAND ${CMAKE_COMMAND} -DDIST=${QUARVEL_DIST_ROOT} -DOBJDUMP_x86=${QUARVEL_OBJDUMP_x86}
+          -DOBJDUMP_x64=${QUARVEL_OBJDUMP_x64} -P ${PROJECT_SOURCE_DIR}/cmake/CheckDlls.cmake)
 set_tests_properties(dll_imports_and_exports PROPERTIES SKIP_RETURN_CODE 77)
 
 # Whitebox tests: the current edition's units linked straight into a test

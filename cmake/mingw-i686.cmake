@@ -11,4 +11,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Test programs are Windows executables: CTest runs them through Wine. Wine
 # takes its ANSI code page from the locale's language: 936 for zh_CN, whether
 # or not that locale is installed on the build machine.
-set(CMAKE_CROSSCOMPILING_EMULATOR env LC_ALL=zh_CN.GB2312 wine)
+set(QUARVEL_WINE_LOADER wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR env LC_ALL=zh_CN.GB2312 ${QUARVEL_WINE_LOADER})

@@ -7,6 +7,10 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
 #include "http/HttpBytes.h"
 #include "include/Quarvel.h"
 #include "support/Text.h"
@@ -17,6 +21,13 @@ class TZHttp final : public IZHttp {
   // the registry; only CreateComponent constructs.
   TZHttp();
   ~TZHttp();
+
+  // Records come from the C heap: the library then links no C++ allocation
+  // runtime, and with it none of the exception machinery it would bring.
+  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return std::malloc(size);
+  }
+  static void operator delete(void* record) noexcept { std::free(record); }
 
   // Slots 0 to 9, in order.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -69,6 +80,23 @@ class TZHttp final : public IZHttp {
   int iPort;                 // TCP port of sUrl
   LONG iRefCount;            // reference count
 };
+
+// The record as the 32-bit library lays it out: the slot table pointer, then
+// the fields in their order above.
+#ifndef _WIN64
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(TZHttp, bWsaStarted) == 4 && offsetof(TZHttp, iTimeOut) == 8 &&
+                  offsetof(TZHttp, hSocket) == 12 && offsetof(TZHttp, sUrl) == 16 &&
+                  offsetof(TZHttp, sPath) == 20 && offsetof(TZHttp, sHostAddr) == 24 &&
+                  offsetof(TZHttp, sHostName) == 28 && offsetof(TZHttp, iRsType) == 32 &&
+                  offsetof(TZHttp, szRequestHeader) == 36 &&
+                  offsetof(TZHttp, szResponseHeader) == 1060 &&
+                  offsetof(TZHttp, szResponseBody) == 2084 && offsetof(TZHttp, iPort) == 8108 &&
+                  offsetof(TZHttp, iRefCount) == 8112 && sizeof(TZHttp) == 8116,
+              "32-bit record layout");
+#pragma GCC diagnostic pop
+#endif
 
 namespace quarvel {
 

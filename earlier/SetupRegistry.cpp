@@ -1,6 +1,6 @@
 // The earlier edition's component reader of the setup key: no WOW64 test, the
-// key always opened with plain read access (for the 32-bit library the same
-// view as the current edition's).
+// key always opened with the setup access (for the 32-bit library plain read
+// access, the same view as the current edition's).
 #include "support/SetupRegistry.h"
 
 #include "support/CodePage.h"

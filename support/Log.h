@@ -3,6 +3,7 @@
 #ifndef QUARVEL_SUPPORT_LOG_H
 #define QUARVEL_SUPPORT_LOG_H
 
+#include <cstddef>
 #include <cstdio>
 
 namespace quarvel {
@@ -14,7 +15,7 @@ constexpr std::size_t kPurgePathSize = 260;
 
 }  // namespace quarvel
 
-// The log object, exported as data (516 bytes in the 32-bit build).
+// The log object, exported as data.
 struct TLogFile {
   FILE* pFile;                                  // stream of the running write
   char szFileName[quarvel::kLogFileNameSize];   // log path, fixed at load
@@ -23,6 +24,13 @@ struct TLogFile {
   // for this one line, which is dropped when the file cannot be opened.
   void WriteLog(const char* text);
 };
+
+// Hosts read the exported record by offset: in the 32-bit library it is 516
+// bytes, the path at offset 4; the 64-bit twin's pointer moves it to 8 (520).
+static_assert(offsetof(TLogFile, szFileName) == sizeof(void*), "the path follows the stream");
+static_assert(sizeof(TLogFile) == sizeof(void*) + quarvel::kLogFileNameSize,
+              "the log object has no padding");
+static_assert(sizeof(void*) != 4 || sizeof(TLogFile) == 516, "32-bit: a 516-byte log object");
 
 extern "C" TLogFile _LOG;
 extern "C" char _sError[quarvel::kMessageBufferSize];

@@ -14,9 +14,16 @@ namespace quarvel {
 // narrow reader of unit Log (registry names ignore case: the same key).
 constexpr const wchar_t* kSetupKeyCommon = L"software\\Korvanta\\Setup";
 constexpr const wchar_t* kSetupKeyLog = L"SOFTWARE\\Korvanta\\Setup";
-// KEY_READ, and KEY_READ with KEY_WOW64_32KEY.
-constexpr REGSAM kSetupAccess = 0x20019;
-constexpr REGSAM kSetupAccess32 = 0x20219;
+// The client is a 32-bit program: its installer writes the setup key in the
+// registry's 32-bit view. Plain read access reaches that view from the
+// 32-bit library; the 64-bit build must always ask for it.
+#ifdef _WIN64
+constexpr REGSAM kSetupAccess = KEY_READ | KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kSetupAccess = KEY_READ;
+#endif
+// The 32-bit view asked for explicitly (unit Common's reader, under WOW64).
+constexpr REGSAM kSetupAccess32 = KEY_READ | KEY_WOW64_32KEY;
 
 // Value names read by the library.
 constexpr const wchar_t* kInstallPathValue = L"InstallPath";

@@ -13,6 +13,9 @@ set -uo pipefail
 win_build="${1:?usage: check.sh WIN_BUILD_DIR [options]}"
 shift
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# The architecture ./quarvel chose: its Wine loader and its DLLs.
+wine="${QUARVEL_WINE:-wine}"
+dist="${QUARVEL_DIST:-$root/build/dist}"
 install="$win_build/check"
 setup_key='HKLM\SOFTWARE\Korvanta\Setup'
 province=0
@@ -27,7 +30,7 @@ usage() {
 }
 
 # The client's machines run with code page 936.
-win() { LC_ALL=zh_CN.GB2312 wine "$@"; }
+win() { LC_ALL=zh_CN.GB2312 "$wine" "$@"; }
 wine_path() { local p="${1//\//\\}"; printf 'Z:%s' "$p"; }
 
 province_code() {
@@ -68,14 +71,14 @@ prepare_install() {
 }
 
 run_check() {
-  win "$win_build/quarvel-check.exe" --dll "$(wine_path "$root/build/dist/$edition/Quarvel.dll")" \
+  win "$win_build/quarvel-check.exe" --dll "$(wine_path "$dist/$edition/Quarvel.dll")" \
     --timeout "$timeout" "$1"
 }
 
 main() {
   parse_options "$@"
   if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
-    WINEARCH=win32 wineboot -i </dev/null >/dev/null 2>&1
+    WINEARCH="${WINEARCH:-win32}" "$wine" wineboot -i </dev/null >/dev/null 2>&1
   fi
   prepare_install || { say "cannot prepare the installation in $install"; exit 1; }
 

@@ -9,12 +9,12 @@
 # Runs inside the private network namespace, with its wineserver running:
 #   ./quarvel demo [SCENARIO...]          (all scenarios without arguments)
 # Environment: QUARVEL_WIN_BUILD (default build/win), QUARVEL_DIST (default
-# build/dist), WINEPREFIX.
+# build/dist), QUARVEL_WINE (the Wine loader, default wine), WINEPREFIX.
 set -uo pipefail
 
 # Wine's ANSI code page follows the locale's language: 936 for zh_CN. Set for
 # Wine alone, so that this shell needs no such locale installed.
-wine() { LC_ALL=zh_CN.GB2312 command wine "$@"; }
+wine() { LC_ALL=zh_CN.GB2312 command "${QUARVEL_WINE:-wine}" "$@"; }
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 win_build="${QUARVEL_WIN_BUILD:-$root/build/win}"

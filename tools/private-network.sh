@@ -9,6 +9,8 @@ win_build="$1"
 shift
 export WINEPREFIX="${WINEPREFIX:-$(cd "$win_build/.." && pwd)/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
+# The Wine loader of the chosen architecture (./quarvel sets it and WINEARCH).
+wine="${QUARVEL_WINE:-wine}"
 
 ip link set lo up
 
@@ -24,13 +26,13 @@ mount --bind "$hosts" /etc/hosts
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  WINEARCH=win32 LC_ALL=zh_CN.GB2312 wineboot -i </dev/null >/dev/null 2>&1
+  WINEARCH="${WINEARCH:-win32}" LC_ALL=zh_CN.GB2312 "$wine" wineboot -i </dev/null >/dev/null 2>&1
   # wineboot leaves a short-lived wineserver behind; the persistent one below
   # can only start once it is gone.
   wineserver -w </dev/null >/dev/null 2>&1
 fi
 wineserver -p </dev/null >/dev/null 2>&1
-LC_ALL=zh_CN.GB2312 wine cmd /c exit </dev/null >/dev/null 2>&1
+LC_ALL=zh_CN.GB2312 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 stop_wine() { wineserver -k </dev/null >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 

@@ -27,10 +27,10 @@ const LPTOP_LEVEL_EXCEPTION_FILTER kPreviousFilter =
 const wchar_t* kSetupKey = L"SOFTWARE\\Korvanta\\Setup";
 const char* kTestRoot = "C:\\quarvel-tests\\";
 
-HKEY OpenSetupKey() {
+HKEY OpenSetupKey(REGSAM view = KEY_WOW64_32KEY) {
   HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSetupKey, 0, nullptr, 0,
-                  KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                  &key, nullptr);
   return key;
 }
 
@@ -86,6 +86,16 @@ void SetSetupRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) 
 void SetSetupString(const wchar_t* name, const std::wstring& value, DWORD type) {
   SetSetupRaw(name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
+
+void SetSetupString64(const wchar_t* name, const std::wstring& value) {
+  HKEY key = OpenSetupKey(KEY_WOW64_64KEY);
+  ASSERT_NE(key, nullptr);
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+void DeleteSetupKey64() { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSetupKey, KEY_WOW64_64KEY, 0); }
 
 void DeleteSetupValue(const wchar_t* name) {
   HKEY key = OpenSetupKey();

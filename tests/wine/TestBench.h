@@ -45,6 +45,10 @@ void ResetSetupKey();
 void SetSetupString(const wchar_t* name, const std::wstring& value, DWORD type = REG_SZ);
 void SetSetupRaw(const wchar_t* name, DWORD type, const void* data, DWORD size);
 void DeleteSetupValue(const wchar_t* name);
+// The same key in the registry's 64-bit view, where the client's installer
+// never writes (on a 32-bit prefix there is one view: the same key).
+void SetSetupString64(const wchar_t* name, const std::wstring& value);
+void DeleteSetupKey64();
 
 // A fresh, empty folder C:\quarvel-tests\<name>\ (trailing backslash), made
 // the install path in the registry unless told otherwise.

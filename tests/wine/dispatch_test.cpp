@@ -91,6 +91,25 @@ TEST_F(Dispatch, InstallPathWithoutBackslashJoinsUnchanged) {
   bench::RemoveTree(bare + "Log");
 }
 
+TEST_F(Dispatch, SetupKeyIsReadInThe32BitView) {
+  // The 64-bit view holds another install and province: the 64-bit library
+  // must still read what the 32-bit client's installer wrote.
+  std::string decoy = bench::FreshInstallDir("setup-view-decoy", false);
+  bench::WriteRules(decoy, "[AnHui]\r\nAccountExpirePage=decoy\r\n");
+  bench::SetSetupString64(L"InstallPath", Wide(decoy));
+  bench::SetSetupString64(L"channel", L"x-13");
+  bench::SetSetupString(L"InstallPath", Wide(dir_));
+  bench::WriteRules(dir_, "[ShanXi]\r\nAccountExpirePage=arrears\r\n");
+  Serve(Redirect("http://portal/arrears.html"));
+  std::wstring page;
+  int type = Classify("27", 260, &page);
+  bench::DeleteSetupKey64();
+  EXPECT_EQ(type, AccountExpire);
+  EXPECT_EQ(page, L"arrears");
+  EXPECT_FALSE(Log().empty());
+  EXPECT_EQ(bench::ReadLog(decoy), "");
+}
+
 struct RuleCase {
   const char* province;
   const char* rules;     // null: no rules file
