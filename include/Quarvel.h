@@ -3,7 +3,14 @@
  *
  * The host loads Quarvel.dll, asks CreateComponent for the component's
  * interface and calls it with the standard COM calling convention. Both
- * editions of the library export the same factory and interface. */
+ * editions of the library export the same factory and interface.
+ *
+ * The 64-bit build of the library (for 64-bit hosts) exports the same names
+ * and the same interface; what differs is the pointer size: each slot table
+ * entry is 8 bytes, and the exported log object _LOG (a stream pointer, then
+ * the 512-byte log path) is 520 bytes with the path at offset 8, against 516
+ * bytes and offset 4 in the 32-bit build. Both builds read the client's
+ * setup key in the 32-bit registry view. */
 #ifndef QUARVEL_H
 #define QUARVEL_H
 

@@ -74,8 +74,9 @@ TEST_F(SetupReaders, LongChannelValueReadsWhole) {
   EXPECT_EQ(ReadSetupString(L"channel").length(), 300u);
 }
 
-TEST(Wow64, Win32ProcessOnWin32PrefixIsNotWow64) {
-  // The test bench's prefix is 32-bit: the plain read mask is used.
+TEST(Wow64, AnswersAsTheSystemDoes) {
+  // Neither the 32-bit bench on its 32-bit prefix nor the 64-bit bench runs
+  // under WOW64: the setup access of the build is used.
   BOOL wow64 = FALSE;
   IsWow64Process(GetCurrentProcess(), &wow64);
   EXPECT_EQ(quarvel::IsWow64(), wow64 != FALSE);
