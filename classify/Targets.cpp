@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "support/Bytes.h"
+
 namespace quarvel {
 
 namespace {
-
-constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
 constexpr char kLocationName[] = "Location:";
 constexpr std::size_t kLocationNameLen = sizeof(kLocationName) - 1;
@@ -22,43 +22,6 @@ constexpr char kRefreshUrl[] = "url=";
 constexpr std::size_t kRefreshUrlLen = sizeof(kRefreshUrl) - 1;
 
 constexpr char kTagEnd = '>';
-
-unsigned char AsciiLower(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-// A code page 936 lead byte; the byte after it belongs to the same character.
-bool IsDbcsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
-// First occurrence of needle (nlen > 0 bytes) in text (len bytes).
-std::size_t FindBytes(const char* text, std::size_t len, const char* needle,
-                      std::size_t nlen) {
-  if (nlen == 0 || nlen > len) return kNotFound;
-  const std::size_t last = len - nlen;
-  for (std::size_t i = 0; i <= last; ++i) {
-    const void* hit = std::memchr(text + i, needle[0], last - i + 1);
-    if (!hit) return kNotFound;
-    i = static_cast<std::size_t>(static_cast<const char*>(hit) - text);
-    if (std::memcmp(text + i + 1, needle + 1, nlen - 1) == 0) return i;
-  }
-  return kNotFound;
-}
-
-// First occurrence of a lower-case needle, ASCII letters of text folded.
-std::size_t FindBytesFolded(const char* text, std::size_t len,
-                            const char* needle, std::size_t nlen) {
-  if (nlen == 0 || nlen > len) return kNotFound;
-  for (std::size_t i = 0; i + nlen <= len; ++i) {
-    std::size_t k = 0;
-    while (k < nlen &&
-           AsciiLower(static_cast<unsigned char>(text[i + k])) ==
-               static_cast<unsigned char>(needle[k])) {
-      ++k;
-    }
-    if (k == nlen) return i;
-  }
-  return kNotFound;
-}
 
 std::size_t FindByte(const char* text, std::size_t len, char c) {
   if (len == 0) return kNotFound;
@@ -78,7 +41,7 @@ std::size_t FindRefreshUrl(const char* tag, std::size_t len) {
     unsigned char seen = c;
     if (trail) {
       trail = false;
-    } else if (IsDbcsLead(c)) {
+    } else if (IsGbkLeadByte(c)) {
       trail = true;
     } else {
       seen = AsciiLower(c);

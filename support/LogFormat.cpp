@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "support/Bytes.h"
+
 namespace quarvel {
 namespace {
 
@@ -45,18 +47,13 @@ std::size_t FormatDecimal(char (&buf)[kDecimalIntSize], int n) {
   return len;
 }
 
-bool IsLeadByte(char c) {
-  const unsigned char b = static_cast<unsigned char>(c);
-  return b >= 0x81 && b <= 0xFE;
-}
-
 // The longest prefix of text no longer than maxLen that does not split a
 // double-byte character. Walks from the start: a trail byte can look like a
 // lead byte, so only the walk knows where characters begin.
 std::size_t CharBoundary(const char* text, std::size_t len, std::size_t maxLen) {
   std::size_t i = 0;
   while (i < len) {
-    const std::size_t step = (IsLeadByte(text[i]) && i + 1 < len) ? 2 : 1;
+    const std::size_t step = (IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < len) ? 2 : 1;
     if (i + step > maxLen) break;
     i += step;
   }
