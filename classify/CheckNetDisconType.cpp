@@ -40,14 +40,9 @@ int STDMETHODCALLTYPE TZHttp::CheckNetDisconType(wchar_t* page, unsigned int pag
   if (narrowPath.get() == nullptr) return Unclassified;
   quarvel::LogWithValue(kTargetLine, target, 758);
 
-  if (quarvel::ProvinceIs(quarvel::kProvinceShanXi)) {
-    return SxDistinctOffLineType(narrowPath.get(), target, page, pageCount);
-  }
-  if (quarvel::ProvinceIs(quarvel::kProvinceAnHui)) {
-    return AhDistinctOffLineType(narrowPath.get(), target, page, pageCount);
-  }
-  if (quarvel::ProvinceIs(quarvel::kProvinceGuangXi)) {
-    return GxDistinctOffLineType(narrowPath.get(), target, page, pageCount);
-  }
-  return Unclassified;
+  const quarvel::Province* province =
+      quarvel::FindProvince(quarvel::kCurrentProvinces, quarvel::sProvinceCode.c_str());
+  if (province == nullptr) return Unclassified;
+  return quarvel::ApplyProvinceRules(*province, quarvel::PrivateProfileRules(narrowPath.get()),
+                                     target, page, pageCount);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "classify/Markers.h"
+#include "classify/Provinces.h"
 #include "classify/Targets.h"
 #include "component/TZHttp.h"
 #include "http/Exchange.h"
@@ -31,8 +32,11 @@ int CheckPage(const char* body, char* target, int capacity) {
     quarvel::LogText(kNetworkUp);
     return NetworkUp;
   }
+  const quarvel::Province* province =
+      quarvel::FindProvince(quarvel::kCurrentProvinces, quarvel::sProvinceCode.c_str());
+  quarvel::PageCutter cutter = province != nullptr ? province->cutter : quarvel::PageCutter::kNone;
   quarvel::TextSpan found;
-  if (quarvel::ProvinceIs(quarvel::kProvinceShanXi)) {
+  if (cutter == quarvel::PageCutter::kEmbeddedUrl) {
     switch (quarvel::CutEmbeddedTarget(body, len, &found)) {
       case quarvel::kCutNoMarker:
         return TargetUnparsed;
@@ -44,7 +48,7 @@ int CheckPage(const char* body, char* target, int capacity) {
         return TargetFound;
     }
   }
-  if (quarvel::ProvinceIs(quarvel::kProvinceGuangXi)) {
+  if (cutter == quarvel::PageCutter::kPortalLink) {
     switch (quarvel::CutPortalTarget(body, len, quarvel::kPortalProductUrl, &found)) {
       case quarvel::kCutNoMarker:
         return NoTarget;

@@ -5,7 +5,10 @@
 #include <cwchar>
 
 #include "classify/Markers.h"
+#include "include/Quarvel.h"
 #include "support/CodePage.h"
+#include "support/Log.h"
+#include "support/Settings.h"
 #include "support/SetupRegistry.h"
 
 namespace quarvel {
@@ -29,16 +32,55 @@ bool RulesFileExists(const wchar_t* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool ReadRuleValue(const char* rulesPath, const char* section, const char* key, char* value) {
-  std::memset(value, 0, kRuleValueSize);
-  return GetPrivateProfileStringA(section, key, "", value, kRuleValueSize, rulesPath) != 0;
+namespace {
+
+std::size_t ReadPrivateProfile(const void* rulesPath, const char* section, const char* key,
+                               char* value, std::size_t capacity) {
+  return GetPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(capacity),
+                                  static_cast<const char*>(rulesPath));
 }
 
+void LogLineIfAny(const LogLine& line) {
+  if (line.message != nullptr) LogNumbered(line.message, line.n);
+}
+
+// The page address of a hit: pageText (ANSI) converted to UTF-16 and copied
+// into page, bounded by pageCount and always terminated.
 void WritePage(wchar_t* page, unsigned int pageCount, const char* pageText) {
   WideText wide;
   if (!AnsiToWide(pageText, &wide)) return;
   CopyPageText(reinterpret_cast<char16_t*>(page), pageCount,
                reinterpret_cast<const char16_t*>(wide.c_str()));
+}
+
+}  // namespace
+
+// The rule codes are the host's disconnect types.
+constexpr bool Same(RuleCode code, DisconType type) {
+  return static_cast<int>(code) == static_cast<int>(type);
+}
+static_assert(Same(kErrPasswordCode, ErrPassword) && Same(kAccountExpireCode, AccountExpire) &&
+                  Same(kAccountHaltCode, AccountHalt) && Same(kBindCheckErrCode, BindCheckErr) &&
+                  Same(kLimitUserCountCode, LimitUserCount) &&
+                  Same(kAccountHangDeadCode, AccountHangDead),
+              "rule codes match DisconType");
+
+RulesSource PrivateProfileRules(const char* rulesPath) { return {ReadPrivateProfile, rulesPath}; }
+
+int ApplyProvinceRules(const Province& province, const RulesSource& rules, const char* target,
+                       wchar_t* page, unsigned int pageCount) {
+  LogLineIfAny(province.introLine);
+  RuleValues values = {};
+  int hit = FindRuleHit(province, rules, target, &values);
+  if (province.valuesLine.message != nullptr) {
+    LogWithTwoValues(province.valuesLine.message, province.valuesLine.n, values.text[0],
+                     values.text[1]);
+  }
+  if (hit < 0) return Unclassified;
+  const ProvinceRule& rule = province.rules[hit];
+  WritePage(page, pageCount, rule.page == PageSource::kProbeUrl ? kProbeUrl : values.text[hit]);
+  LogLineIfAny(rule.hitLine);
+  return rule.code;
 }
 
 }  // namespace quarvel

@@ -1,11 +1,11 @@
-// The rules file "Data\Quarvel.ini" under the install path, and the steps
-// every province rule shares: read a key, match it, write the page on a hit.
+// The rules file "Data\Quarvel.ini" under the install path, and a province's
+// rule set applied to a redirect target.
 #ifndef QUARVEL_CLASSIFY_RULESFILE_H
 #define QUARVEL_CLASSIFY_RULESFILE_H
 
 #include <windows.h>
 
-#include "classify/RuleMatch.h"
+#include "classify/Provinces.h"
 #include "support/Text.h"
 
 namespace quarvel {
@@ -17,14 +17,15 @@ bool RulesFilePath(WideText* path);
 // True when a file (not a directory) exists at path.
 bool RulesFileExists(const wchar_t* path);
 
-// Reads section/key of the rules file into value (kRuleValueSize bytes,
-// zero-filled first). True when the key yields a non-empty value.
-bool ReadRuleValue(const char* rulesPath, const char* section, const char* key,
-                   char* value);
+// The rules file at rulesPath (ANSI), read with the private-profile call.
+RulesSource PrivateProfileRules(const char* rulesPath);
 
-// A rule's hit: pageText (ANSI) converted to UTF-16 and copied into page,
-// bounded by pageCount and always terminated.
-void WritePage(wchar_t* page, unsigned int pageCount, const char* pageText);
+// The province's rule set applied to target: its intro line, its rules tried
+// in order, its values line; on a hit the page address goes into page
+// (pageCount UTF-16 units, bounded and terminated) and the hit line into the
+// log. Returns the rule's DisconType, or Unclassified.
+int ApplyProvinceRules(const Province& province, const RulesSource& rules, const char* target,
+                       wchar_t* page, unsigned int pageCount);
 
 }  // namespace quarvel
 

@@ -5,7 +5,8 @@ option(QUARVEL_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 set(QUARVEL_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 add_compile_options(-Wall -Wextra -g)
 
-add_library(quarvel_portable STATIC ${QUARVEL_PORTABLE_SOURCES})
+add_library(quarvel_portable STATIC ${QUARVEL_PORTABLE_SOURCES}
+            ${QUARVEL_CURRENT_PORTABLE_SOURCES} ${QUARVEL_EARLIER_PORTABLE_SOURCES})
 target_include_directories(quarvel_portable PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(quarvel_portable PUBLIC ${QUARVEL_SANITIZE})
 target_link_options(quarvel_portable PUBLIC ${QUARVEL_SANITIZE})

@@ -57,14 +57,15 @@ add_library(quarvel_shared OBJECT
 quarvel_windows_code(quarvel_shared)
 
 set(QUARVEL_CURRENT_SOURCES
+  ${QUARVEL_CURRENT_PORTABLE_SOURCES}
   component/CurrentEdition.cpp
   support/Common.cpp
   http/Get.cpp
   classify/CheckRedirction.cpp
   classify/CheckNetDisconType.cpp
-  classify/ProvinceRules.cpp
 )
 set(QUARVEL_EARLIER_SOURCES
+  ${QUARVEL_EARLIER_PORTABLE_SOURCES}
   earlier/Edition.cpp
   earlier/SetupRegistry.cpp
   earlier/Get.cpp

@@ -18,8 +18,6 @@ namespace quarvel {
 
 WideText sProvinceCode;
 
-bool ProvinceIs(const wchar_t* code) { return std::wcscmp(sProvinceCode.c_str(), code) == 0; }
-
 }  // namespace quarvel
 
 namespace {

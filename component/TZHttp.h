@@ -57,14 +57,6 @@ class TZHttp final : public IZHttp {
   // false (nothing composed) when a text is missing or does not fit.
   bool ComposeRequest(int* length);
 
-  // Province rules of the current edition (classify/ProvinceRules.cpp).
-  int GxDistinctOffLineType(const char* rulesPath, const char* target, wchar_t* page,
-                            unsigned int pageCount);
-  int SxDistinctOffLineType(const char* rulesPath, const char* target, wchar_t* page,
-                            unsigned int pageCount);
-  int AhDistinctOffLineType(const char* rulesPath, const char* target, wchar_t* page,
-                            unsigned int pageCount);
-
   // The record, after the slot table pointer.
   bool bWsaStarted;          // the socket library start-up succeeded
   int iTimeOut;              // wait time of the socket waits, milliseconds
@@ -102,14 +94,6 @@ namespace quarvel {
 
 // The library-wide province code, two characters of the "channel" value.
 extern WideText sProvinceCode;
-
-// Province codes the rules know.
-constexpr const wchar_t* kProvinceShanXi = L"27";
-constexpr const wchar_t* kProvinceAnHui = L"13";
-constexpr const wchar_t* kProvinceGuangXi = L"21";
-
-// True when sProvinceCode is exactly code.
-bool ProvinceIs(const wchar_t* code);
 
 }  // namespace quarvel
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "classify/Markers.h"
+#include "classify/Provinces.h"
 #include "classify/Targets.h"
 #include "component/TZHttp.h"
 #include "http/Exchange.h"
@@ -32,7 +33,11 @@ Outcome CheckPage(const char* body, char* target, int capacity) {
   std::size_t len = std::strlen(body);
   if (len > 0) quarvel::LogText(body);
   if (std::strstr(body, quarvel::kProbePageMarker) != nullptr) return {NetworkUp, false};
-  if (!quarvel::ProvinceIs(quarvel::kProvinceShanXi)) return {NoTarget, true};
+  const quarvel::Province* province =
+      quarvel::FindProvince(quarvel::kEarlierProvinces, quarvel::sProvinceCode.c_str());
+  if (province == nullptr || province->cutter != quarvel::PageCutter::kMetaRefresh) {
+    return {NoTarget, true};
+  }
   quarvel::LogText(body);
   quarvel::TextSpan address;
   if (quarvel::CutMetaRefreshTarget(body, len, &address) != quarvel::kCutFound) {

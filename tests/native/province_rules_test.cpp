@@ -1,0 +1,116 @@
+// Both editions' province tables run against rules held in memory: which rule
+// decides, which keys are read and in what order, and where the page comes
+// from.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "classify/Provinces.h"
+
+namespace quarvel {
+namespace {
+
+// Rules as "Section.Key" -> value; every read is recorded.
+struct MemoryRules {
+  std::map<std::string, std::string> values;
+  std::string keysRead;  // "Key,Key,..."
+};
+
+std::size_t ReadMemory(const void* context, const char* section, const char* key, char* value,
+                       std::size_t capacity) {
+  auto* rules = static_cast<MemoryRules*>(const_cast<void*>(context));
+  rules->keysRead += std::string(rules->keysRead.empty() ? "" : ",") + key;
+  auto found = rules->values.find(std::string(section) + "." + key);
+  if (found == rules->values.end()) return 0;
+  std::size_t n = std::min(found->second.size(), capacity - 1);
+  std::memcpy(value, found->second.data(), n);
+  return n;
+}
+
+struct RuleCase {
+  const char* name;
+  const ProvinceTable* table;
+  const wchar_t* province;
+  std::map<std::string, std::string> rules;
+  const char* target;
+  int code;               // 0: no rule hits
+  const char* page;       // the hit's page text; "probe": the probe page
+  const char* keysRead;
+};
+
+void PrintTo(const RuleCase& c, std::ostream* out) { *out << c.name; }
+
+class ProvinceRules : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(ProvinceRules, FirstHitDecides) {
+  const RuleCase& c = GetParam();
+  const Province* province = FindProvince(*c.table, c.province);
+  ASSERT_NE(province, nullptr);
+  MemoryRules rules{c.rules, ""};
+  RuleValues values = {};
+  int hit = FindRuleHit(*province, {ReadMemory, &rules}, c.target, &values);
+  EXPECT_EQ(rules.keysRead, c.keysRead);
+  if (c.code == 0) {
+    EXPECT_EQ(hit, -1);
+    return;
+  }
+  ASSERT_GE(hit, 0);
+  const ProvinceRule& rule = province->rules[hit];
+  EXPECT_EQ(rule.code, c.code);
+  if (std::string(c.page) == "probe") {
+    EXPECT_EQ(rule.page, PageSource::kProbeUrl);
+  } else {
+    EXPECT_EQ(rule.page, PageSource::kRuleValue);
+    EXPECT_STREQ(values.text[hit], c.page);
+  }
+}
+
+const std::string kHalt = "http://sx/halt";
+const std::string kBind = "http://sx/bind";
+
+INSTANTIATE_TEST_SUITE_P(
+    Editions, ProvinceRules,
+    ::testing::Values(
+        RuleCase{"ShanXiHaltBeforeBinding", &kCurrentProvinces, L"27",
+                 {{"ShanXi.AccountHaltPage", kHalt}, {"ShanXi.BindCheckErrPage", kBind}},
+                 "302 to http://sx/halt and http://sx/bind", kAccountHaltCode, "http://sx/halt",
+                 "AccountExpirePage,PPPoEErrPwPage,AccountHaltPage"},
+        RuleCase{"ShanXiLastRuleAndCase", &kCurrentProvinces, L"27",
+                 {{"ShanXi.AccountExpirePage", "HTTP://SX/"}, {"ShanXi.LimitUserCountPage", "/limit"}},
+                 "http://sx/limit", kLimitUserCountCode, "/limit",
+                 "AccountExpirePage,PPPoEErrPwPage,AccountHaltPage,BindCheckErrPage,"
+                 "LimitUserCountPage"},
+        RuleCase{"ShanXiEmptyValueNeverHits", &kCurrentProvinces, L"27",
+                 {{"ShanXi.AccountExpirePage", ""}}, "http://sx/", 0, "",
+                 "AccountExpirePage,PPPoEErrPwPage,AccountHaltPage,BindCheckErrPage,"
+                 "LimitUserCountPage"},
+        RuleCase{"GuangXiHungFirstAndProbePage", &kCurrentProvinces, L"21",
+                 {{"GuangXi.AccountHangDead", "1"}, {"GuangXi.ErrPasswordPage", "1"}},
+                 "p?nodeid=138428&nodeid=138485", kAccountHangDeadCode, "probe", "AccountHangDead"},
+        RuleCase{"GuangXiKeySwitchesItsRule", &kCurrentProvinces, L"21",
+                 {{"GuangXi.ErrPasswordPage", "1"}, {"GuangXi.AccountExpirePage", "1"}},
+                 "p?nodeid=138485", 0, "",
+                 "AccountHangDead,ErrPasswordPage,AccountExpirePage"},
+        RuleCase{"AnHuiReadsBothThenArrearsFirst", &kCurrentProvinces, L"13",
+                 {{"AnHui.AccountExpirePage", "/a"}, {"AnHui.ErrPasswordPage", "/p"}},
+                 "http://ah/p/a", kAccountExpireCode, "/a", "AccountExpirePage,ErrPasswordPage"},
+        RuleCase{"EarlierShanXiArrearsOnly", &kEarlierProvinces, L"27",
+                 {{"ShanXi.PPPoEErrPwPage", "/pw"}}, "http://sx/pw", 0, "", "AccountExpirePage"},
+        RuleCase{"EarlierAnHuiPassword", &kEarlierProvinces, L"13",
+                 {{"AnHui.ErrPasswordPage", "/p"}}, "http://ah/p", kErrPasswordCode, "/p",
+                 "AccountExpirePage,ErrPasswordPage"}),
+    [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
+
+TEST(Provinces, CodesAreComparedWhole) {
+  EXPECT_NE(FindProvince(kCurrentProvinces, L"21"), nullptr);
+  EXPECT_EQ(FindProvince(kCurrentProvinces, L"2"), nullptr);
+  EXPECT_EQ(FindProvince(kCurrentProvinces, L"210"), nullptr);
+  EXPECT_EQ(FindProvince(kCurrentProvinces, L"0"), nullptr);
+  EXPECT_EQ(FindProvince(kEarlierProvinces, L"21"), nullptr);  // no GuangXi rules
+}
+
+}  // namespace
+}  // namespace quarvel
