@@ -7,8 +7,6 @@
 
 namespace {
 
-LONG gCommonUseCount = 0;
-
 using IsWow64ProcessProc = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 }  // namespace
@@ -36,6 +34,8 @@ WideText ReadSetupString(const wchar_t* valueName) {
 
 }  // namespace quarvel
 
-extern "C" void CommonInitialize() { --gCommonUseCount; }
+// Unit Common holds nothing to start or stop: the routines are there for the
+// load order and the hosts that call them by name.
+extern "C" void CommonInitialize() {}
 
-extern "C" void CommonFinalize() { ++gCommonUseCount; }
+extern "C" void CommonFinalize() {}

@@ -1,4 +1,4 @@
-// Unit Common: the WOW64 test and its use counter. Its ReadSetupString is
+// Unit Common: the WOW64 test. Its ReadSetupString is
 // declared in support/SetupRegistry.h.
 #ifndef QUARVEL_SUPPORT_COMMON_H
 #define QUARVEL_SUPPORT_COMMON_H

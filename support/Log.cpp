@@ -88,6 +88,7 @@ void TLogFile::WriteLog(const char* text) {
     std::free(line);
   }
   std::fclose(pFile);
+  pFile = nullptr;  // exported data: never left pointing at a closed stream
 }
 
 extern "C" void LogInitialize() {

@@ -128,6 +128,9 @@ TEST_P(LogFile, ExportedLogObjectHoldsThePathAndSharedBuffer) {
   std::string expected = GetParam() == EditionId::kCurrent ? "接收响应报头失败！ -> 552\n"
                                                            : "TZHttp::Get finish！ -> 631\n";
   EXPECT_EQ(std::string(sError), expected);
+  // Its stream, at the record's start, is closed and forgotten after each line.
+  auto* stream = reinterpret_cast<FILE* const*>(GetProcAddress(library.module(), "_LOG"));
+  EXPECT_EQ(*stream, nullptr);
 }
 
 TEST_P(LogFile, PurgeAtLoadDeletesOnlyOldLogsOfTheCurrentEdition) {
