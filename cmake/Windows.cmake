@@ -36,6 +36,7 @@ endfunction()
 
 add_library(quarvel_shared OBJECT
   ${QUARVEL_PORTABLE_SOURCES}
+  component/Get.cpp
   component/Quarvel.cpp
   http/Connection.cpp
   http/Exchange.cpp
@@ -50,7 +51,6 @@ quarvel_windows_code(quarvel_shared)
 set(QUARVEL_CURRENT_SOURCES
   component/CurrentEdition.cpp
   support/Common.cpp
-  http/Get.cpp
   classify/CheckRedirction.cpp
   classify/CheckNetDisconType.cpp
   classify/ProvinceRules.cpp
@@ -58,7 +58,6 @@ set(QUARVEL_CURRENT_SOURCES
 set(QUARVEL_EARLIER_SOURCES
   earlier/Edition.cpp
   earlier/SetupRegistry.cpp
-  earlier/Get.cpp
   earlier/CheckRedirction.cpp
   earlier/CheckNetDisconType.cpp
 )
