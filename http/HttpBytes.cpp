@@ -47,14 +47,20 @@ std::size_t BodyTextLength(const BodyGather& gather) {
 }
 
 constexpr char kContentLengthName[] = "Content-Length";
-constexpr std::size_t kContentLengthNameLen = sizeof kContentLengthName - 1;
+constexpr char kTransferEncodingName[] = "Transfer-Encoding";
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameIgnoringCase(const char* text, const char* name, std::size_t len) {
-  for (std::size_t i = 0; i < len; ++i) {
-    if (AsciiLower(text[i]) != AsciiLower(name[i])) return false;
+// True when the line at lineBegin of header (len bytes) is the field name:
+// the name, in any case, and its colon. Sets *valueBegin after the colon.
+bool IsField(const char* header, std::size_t lineBegin, std::size_t len, const char* name,
+             std::size_t* valueBegin) {
+  const std::size_t nameLen = std::strlen(name);
+  if (len - lineBegin < nameLen + 1 || header[lineBegin + nameLen] != ':') return false;
+  for (std::size_t i = 0; i < nameLen; ++i) {
+    if (AsciiLower(header[lineBegin + i]) != AsciiLower(name[i])) return false;
   }
+  *valueBegin = lineBegin + nameLen + 1;
   return true;
 }
 
@@ -126,14 +132,13 @@ BodyLength ParseContentLength(const char* header, std::size_t len, std::size_t* 
   // Each field line begins just after a CR LF; the status line is no field.
   for (std::size_t at = 1; at < len; ++at) {
     if (header[at] != '\n' || header[at - 1] != '\r') continue;
-    const std::size_t lineBegin = at + 1;
-    if (len - lineBegin < kContentLengthNameLen + 1 ||
-        !SameIgnoringCase(header + lineBegin, kContentLengthName, kContentLengthNameLen) ||
-        header[lineBegin + kContentLengthNameLen] != ':') {
-      continue;
-    }
+    std::size_t valueBegin = 0;
+    // A transfer coding makes the length meaningless: the body is read to its
+    // end as without one.
+    if (IsField(header, at + 1, len, kTransferEncodingName, &valueBegin)) return kLengthMalformed;
+    if (!IsField(header, at + 1, len, kContentLengthName, &valueBegin)) continue;
     std::size_t lineValue = 0;
-    if (!ReadLengthValue(header, lineBegin + kContentLengthNameLen + 1, len, &lineValue) ||
+    if (!ReadLengthValue(header, valueBegin, len, &lineValue) ||
         (found == kLengthDeclared && lineValue != value)) {
       return kLengthMalformed;
     }

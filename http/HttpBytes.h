@@ -45,7 +45,8 @@ enum BodyLength { kLengthAbsent, kLengthMalformed, kLengthDeclared };
 // matched without regard to case at the start of a line; the value must be
 // decimal digits only, with optional blanks or tabs around them, and fit
 // *length without overflow. Several fields with one value count as one;
-// differing values, an empty value or any other byte make it malformed.
+// differing values, an empty value or any other byte make it malformed, and
+// so does any Transfer-Encoding field, which leaves no length to trust.
 BodyLength ParseContentLength(const char* header, std::size_t len, std::size_t* length);
 
 // Length of the status line: the bytes of header (len bytes) before its first

@@ -76,17 +76,23 @@ bool FitsSize(const std::string& digits) {
   return significant.size() < max.size() || (significant.size() == max.size() && significant <= max);
 }
 
+std::string LowerPrefix(const std::string& text, std::size_t at, std::size_t n) {
+  std::string prefix = text.substr(at, n);
+  for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return prefix;
+}
+
 // Plain reference of ParseContentLength: every line after a CR LF whose first
 // 15 bytes, lower-cased, are "content-length:" must end in CR LF and hold
-// digits between blanks, all fields one value.
+// digits between blanks, all fields one value; a "transfer-encoding:" line
+// makes it malformed.
 BodyLength ReferenceLength(const std::string& header, std::size_t* length) {
   BodyLength found = kLengthAbsent;
   for (std::size_t at = header.find("\r\n"); at != std::string::npos;
        at = header.find("\r\n", at + 2)) {
     const std::size_t begin = at + 2;
-    std::string name = header.substr(begin, 15);
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (name != "content-length:") continue;
+    if (LowerPrefix(header, begin, 18) == "transfer-encoding:") return kLengthMalformed;
+    if (LowerPrefix(header, begin, 15) != "content-length:") continue;
     const std::size_t end = header.find("\r\n", begin);
     if (end == std::string::npos) return kLengthMalformed;
     const std::string value = header.substr(begin + 15, end - begin - 15);

@@ -124,6 +124,7 @@ TEST(ParseContentLength, StrictDigitsInTheFirstOrEveryEqualField) {
       {"X-Content-Length: 5\r\nContent-Lengths: 5\r\nContent-Length : 5\r\n", kLengthAbsent, 0},
       {"X-A: b\nContent-Length: 5\r\n", kLengthAbsent, 0},  // not at a line start
       {"Content-Length: 7\r\nContent-Length: 8\r\n", kLengthMalformed, 0},
+      {"Content-Length: 7\r\ntransfer-encoding: chunked\r\n", kLengthMalformed, 0},
       {"Content-Length: \r\n", kLengthMalformed, 0},
       {"Content-Length: +5\r\n", kLengthMalformed, 0},
       {"Content-Length: -1\r\n", kLengthMalformed, 0},
