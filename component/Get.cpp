@@ -80,13 +80,12 @@ bool ReceiveHeader(TZHttp* self, std::size_t* headerLen) {
 
 // The body of a "200 OK": gathered, or the first receive only.
 bool ReceiveBody(TZHttp* self, std::size_t headerLen) {
-  std::size_t bodyLen = 0;
   bool received = quarvel::kEdition.gatherBody
                       ? quarvel::ReadBody(self->hSocket, self->szResponseBody,
                                           sizeof self->szResponseBody, self->szResponseHeader,
                                           headerLen)
                       : quarvel::ReadBodyOnce(self->hSocket, self->szResponseBody,
-                                              sizeof self->szResponseBody, &bodyLen);
+                                              sizeof self->szResponseBody);
   if (received) LogStep(kBodyDone, kLines.bodyDone);
   return received;
 }

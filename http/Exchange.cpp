@@ -101,12 +101,10 @@ bool ReadBody(SOCKET socket, char* body, std::size_t capacity, const char* heade
   return FinishBody(&gather);
 }
 
-bool ReadBodyOnce(SOCKET socket, char* body, std::size_t capacity, std::size_t* length) {
-  *length = 0;
+bool ReadBodyOnce(SOCKET socket, char* body, std::size_t capacity) {
   int received = gOs.recv(socket, body, static_cast<int>(capacity - 1), 0);
   if (received < 1) return false;
-  *length = static_cast<std::size_t>(received);
-  body[*length] = '\0';
+  body[received] = '\0';
   return true;
 }
 

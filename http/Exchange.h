@@ -65,9 +65,9 @@ HttpCode ReadHeader(SOCKET socket, char* buffer, std::size_t count, std::size_t*
 bool ReadBody(SOCKET socket, char* body, std::size_t capacity, const char* header,
               std::size_t headerLen);
 
-// The body as one receive of at most capacity - 1 bytes; *length gets its
-// count. True when it brought at least one byte.
-bool ReadBodyOnce(SOCKET socket, char* body, std::size_t capacity, std::size_t* length);
+// The body as one receive of at most capacity - 1 bytes, ended by a NUL.
+// True when it brought at least one byte.
+bool ReadBodyOnce(SOCKET socket, char* body, std::size_t capacity);
 
 }  // namespace quarvel
 
