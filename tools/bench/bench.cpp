@@ -92,10 +92,8 @@ class SetupValue {
         old_.resize(size);
       }
     }
-    ok_ = RegSetValueExW(key, name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
-          ERROR_SUCCESS;
     RegCloseKey(key);
+    ok_ = Set(value);
   }
   ~SetupValue() {
     HKEY key = Open();
@@ -110,6 +108,17 @@ class SetupValue {
   SetupValue(const SetupValue&) = delete;
   SetupValue& operator=(const SetupValue&) = delete;
   bool ok() const { return ok_; }
+
+  // Writes another value for the rest of the run.
+  bool Set(const std::wstring& value) {
+    HKEY key = Open();
+    if (key == nullptr) return false;
+    bool set = RegSetValueExW(key, name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+               ERROR_SUCCESS;
+    RegCloseKey(key);
+    return set;
+  }
 
  private:
   static HKEY Open() {
@@ -643,12 +652,6 @@ double TimeLoad(const std::string& dll) {
   return elapsed;
 }
 
-double MedianLoad(const std::string& dll, int rounds) {
-  std::vector<double> times;
-  for (int i = 0; i < rounds; ++i) times.push_back(TimeLoad(dll));
-  return Median(times);
-}
-
 // A fresh, empty log folder under the install folder.
 std::string FreshLogDir(const std::string& installDir) {
   std::string logDir = installDir + "Log\\";
@@ -657,46 +660,66 @@ std::string FreshLogDir(const std::string& installDir) {
   return logDir;
 }
 
-bool BenchLoad(const std::string& dll, const std::string& installDir) {
+// Load times with the install path at an empty log folder and at the bench's
+// own, round by round in turn so that both see the same conditions; the
+// bench's log folder holds unrelated files, then old logs made afresh before
+// each of its loads.
+bool BenchLoad(const std::string& dll, const std::string& installDir, SetupValue* installPath) {
+  const std::string emptyDir = installDir + "empty\\";
+  RemoveTree(emptyDir);
+  CreateDirectoryA(emptyDir.c_str(), nullptr);
+  FreshLogDir(emptyDir);
   std::string logDir = FreshLogDir(installDir);
-  TimeLoad(dll);  // the first load maps the file; later ones find it cached
-  const double empty = MedianLoad(dll, kLoadRounds);
-  std::printf("%-44s %8.3f ms   (%d rounds)\n", "Load with an empty log folder", empty, kLoadRounds);
-
   if (!MakeFiles(logDir, "unrelated-", kUnrelatedFiles, true)) {
     std::printf("cannot make the unrelated files\n");
     return false;
   }
-  const double crowded = MedianLoad(dll, kLoadRounds);
-  char what[64];
-  std::snprintf(what, sizeof what, "Load with %d unrelated files", kUnrelatedFiles);
-  std::printf("%-44s %8.3f ms   ratio to empty %5.2f   (%d rounds)\n", what, crowded,
-              empty > 0 ? crowded / empty : 0.0, kLoadRounds);
-
+  auto load = [&](const std::string& dir) {
+    installPath->Set(Widen(dir));
+    return TimeLoad(dll);
+  };
+  // The first loads map the file; later ones find it cached.
+  load(emptyDir);
+  load(installDir);
+  std::vector<double> empty, crowded, purging;
+  for (int i = 0; i < kLoadRounds; ++i) {
+    empty.push_back(load(emptyDir));
+    crowded.push_back(load(installDir));
+  }
   logDir = FreshLogDir(installDir);
-  std::vector<double> times;
   int purged = 0;
   for (int i = 0; i < kPurgeRounds; ++i) {
     if (!MakeFiles(logDir, "Quarvel_log.", kOldLogs, true)) {
       std::printf("cannot make the old logs\n");
       return false;
     }
-    times.push_back(TimeLoad(dll));
+    empty.push_back(load(emptyDir));
+    purging.push_back(load(installDir));
     purged += kOldLogs - CountFiles(logDir + "Quarvel_log.*");
     FreshLogDir(installDir);
   }
+  installPath->Set(Widen(installDir));
+
+  const double base = Median(empty);
+  std::printf("%-44s %8.3f ms   (%u rounds)\n", "Load with an empty log folder", base,
+              static_cast<unsigned>(empty.size()));
+  char what[64];
+  std::snprintf(what, sizeof what, "Load with %d unrelated files", kUnrelatedFiles);
+  std::printf("%-44s %8.3f ms   ratio to empty %5.2f   (%d rounds)\n", what, Median(crowded),
+              base > 0 ? Median(crowded) / base : 0.0, kLoadRounds);
   std::snprintf(what, sizeof what, "Load with %d old logs to purge", kOldLogs);
   std::printf("%-44s %8.3f ms   ratio to empty %5.2f   (%d rounds, %d of %d deleted)\n", what,
-              Median(times), empty > 0 ? Median(times) / empty : 0.0, kPurgeRounds, purged,
+              Median(purging), base > 0 ? Median(purging) / base : 0.0, kPurgeRounds, purged,
               kPurgeRounds * kOldLogs);
   return true;
 }
 
 // ---- One edition ----
 
-bool BenchEdition(const std::string& dll, const std::string& installDir, int gets, bool longRun) {
+bool BenchEdition(const std::string& dll, const std::string& installDir, SetupValue* installPath,
+                  int gets, bool longRun) {
   std::printf("\nQuarvel bench: %s\n", dll.c_str());
-  bool ok = BenchLoad(dll, installDir);
+  bool ok = BenchLoad(dll, installDir, installPath);
   Library library(dll);
   IZHttp* component = library.Create();
   if (component == nullptr) {
@@ -752,7 +775,7 @@ int main(int argc, char** argv) {
     } else {
       // The long run of Gets only for the first DLL (the current edition).
       for (std::size_t i = 0; i < dlls.size(); ++i) {
-        ok = BenchEdition(dlls[i], installDir, gets, i == 0) && ok;
+        ok = BenchEdition(dlls[i], installDir, &installPath, gets, i == 0) && ok;
       }
     }
   }
