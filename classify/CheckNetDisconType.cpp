@@ -5,7 +5,7 @@
 #include "classify/Markers.h"
 #include "classify/RulesFile.h"
 #include "component/TZHttp.h"
-#include "http/Exchange.h"
+#include "support/CodePage.h"
 #include "support/Log.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include "classify/Provinces.h"
 #include "classify/Targets.h"
 #include "component/TZHttp.h"
-#include "http/Exchange.h"
 #include "support/Log.h"
 #include "support/Settings.h"
 
@@ -88,13 +87,9 @@ int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity)
   int room = *capacity;
   if (room > 0) std::memset(target, 0, static_cast<std::size_t>(room));
 
-  int fetched;
-  {
-    quarvel::NarrowText url(sUrl.c_str());
-    fetched = Get(url.get() != nullptr ? url.get() : "");
-  }
-  // The probe URL stays in sUrl: later checks start with it.
-  if (fetched == 0) Get(quarvel::kProbeUrl);
+  // The last Get's URL again (the IP-location page when there was none);
+  // the probe URL stays in sUrl after it: later checks start with it.
+  if (Refetch() == 0) Get(quarvel::kProbeUrl);
 
   switch (iRsType) {
     case quarvel::kStatusOk:

@@ -45,6 +45,7 @@ endfunction()
 
 add_library(quarvel_shared OBJECT
   ${QUARVEL_PORTABLE_SOURCES}
+  component/Get.cpp
   component/Quarvel.cpp
   http/Connection.cpp
   http/Exchange.cpp
@@ -60,7 +61,6 @@ set(QUARVEL_CURRENT_SOURCES
   ${QUARVEL_CURRENT_PORTABLE_SOURCES}
   component/CurrentEdition.cpp
   support/Common.cpp
-  http/Get.cpp
   classify/CheckRedirction.cpp
   classify/CheckNetDisconType.cpp
 )
@@ -68,7 +68,6 @@ set(QUARVEL_EARLIER_SOURCES
   ${QUARVEL_EARLIER_PORTABLE_SOURCES}
   earlier/Edition.cpp
   earlier/SetupRegistry.cpp
-  earlier/Get.cpp
   earlier/CheckRedirction.cpp
   earlier/CheckNetDisconType.cpp
 )

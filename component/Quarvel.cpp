@@ -9,6 +9,7 @@
 
 #include "component/ProvinceCode.h"
 #include "component/TZHttp.h"
+#include "http/Exchange.h"
 #include "http/UrlParts.h"
 #include "support/Edition.h"
 #include "support/OsCalls.h"
@@ -129,11 +130,7 @@ QUARVEL_BOOL STDMETHODCALLTYPE TZHttp::GetResponseBody(char* buffer) {
   return CopyFieldText(buffer, szResponseBody, sizeof szResponseBody);
 }
 
-void TZHttp::CloseConnection() {
-  if (hSocket == INVALID_SOCKET) return;
-  quarvel::gOs.closesocket(hSocket);
-  hSocket = INVALID_SOCKET;
-}
+void TZHttp::CloseConnection() { quarvel::CloseSocket(&hSocket); }
 
 extern "C" HRESULT STDMETHODCALLTYPE CreateComponent(REFIID iid, void** out) {
   if (!SameGuid(iid, IID_IZHttp)) return E_FAIL;

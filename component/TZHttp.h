@@ -11,9 +11,22 @@
 #include <cstdlib>
 #include <new>
 
+#include "http/Exchange.h"
 #include "http/HttpBytes.h"
 #include "include/Quarvel.h"
 #include "support/Text.h"
+
+namespace quarvel {
+
+// The narrow texts of one fetch, cut from the narrow form of its URL.
+struct FetchTexts {
+  AnsiText host;                   // host, for the look-up and the Host line
+  const char* path = "/";          // from the URL's first "/" on, or "/"
+  const char* address = "";        // dotted address to connect to
+  char dotted[kDottedAddressSize] = {};  // the looked-up address
+};
+
+}  // namespace quarvel
 
 class TZHttp final : public IZHttp {
  public:
@@ -41,21 +54,19 @@ class TZHttp final : public IZHttp {
   int STDMETHODCALLTYPE CheckRedirction(char* target, const int* capacity) override;
   int STDMETHODCALLTYPE CheckNetDisconType(wchar_t* page, unsigned int pageCount) override;
 
-  // Connection (http/Connection.cpp).
-  bool ParseUrl();
-  bool OpenConnection();
+  // Get's steps (component/Get.cpp). ParseUrl splits sUrl into the record's
+  // host, path, port and address, and cuts the same parts out of url, the
+  // narrow form of sUrl, into texts. OpenConnection connects hSocket to
+  // address and iPort. BuildRequest composes the request into
+  // szRequestHeader and gives its length, 0 (nothing composed) when host or
+  // path is missing or the request does not fit.
+  bool ParseUrl(const char* url, quarvel::FetchTexts* texts);
+  bool OpenConnection(const char* address);
+  int BuildRequest(const char* host, const char* path);
   void CloseConnection();
-  // Exchange (http/Exchange.cpp).
-  bool WaitWritable();
-  bool WaitReadable();
-  bool ReadHeader(char* buffer, int count);
-  // Starts a Get: clears the three texts and iRsType, and takes url into
-  // sUrl, or defaultUrl when url is empty or missing. False when the URL
-  // cannot be held.
-  bool BeginGet(const char* url, const char* defaultUrl);
-  // Composes the request for sHostName and sPath into szRequestHeader;
-  // false (nothing composed) when a text is missing or does not fit.
-  bool ComposeRequest(int* length);
+  // Get of the URL in sUrl as it stands (the edition's default page when it
+  // is empty): the redirection check fetches again what the last Get fetched.
+  int Refetch();
 
   // The record, after the slot table pointer.
   bool bWsaStarted;          // the socket library start-up succeeded

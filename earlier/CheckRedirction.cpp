@@ -8,7 +8,6 @@
 #include "classify/Provinces.h"
 #include "classify/Targets.h"
 #include "component/TZHttp.h"
-#include "http/Exchange.h"
 #include "support/Log.h"
 
 namespace {
@@ -77,11 +76,8 @@ int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity)
   int room = *capacity;
   if (room > 0) std::memset(target, 0, static_cast<std::size_t>(room));
   quarvel::LogNumbered(kCheckStart, 659);
-  {
-    // Empty sUrl gives empty text, so Get fetches the probe URL.
-    quarvel::NarrowText url(sUrl.c_str());
-    Get(url.get() != nullptr ? url.get() : "");
-  }
+  // The last Get's URL again; the probe URL when there was none.
+  Refetch();
   quarvel::LogNumbered(kFetched, 669);
 
   Outcome outcome = {NoTarget, true};

@@ -1,102 +1,111 @@
-// The building blocks of one request and response on TZHttp's socket.
+// The exchange steps of the client: the socket waits, the send, the header
+// and body reads.
 #include "http/Exchange.h"
 
 #include <winsock2.h>
 #include <windows.h>
-#include <objbase.h>
 
 #include <cstring>
 
-#include "component/TZHttp.h"
-#include "support/CodePage.h"
-#include "support/Edition.h"
-#include "support/Log.h"
+#include "http/HttpBytes.h"
 #include "support/OsCalls.h"
-
-namespace quarvel {
-
-HRESULT WideToNarrow(const wchar_t* text, char** narrow) {
-  *narrow = nullptr;
-  if (text == nullptr) return S_OK;
-  std::size_t units = std::wcslen(text) + 1;
-  char* block = static_cast<char*>(CoTaskMemAlloc(2 * units));
-  if (block == nullptr) return E_OUTOFMEMORY;
-  if (WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(units), block,
-                          static_cast<int>(2 * units), nullptr, nullptr) == 0) {
-    DWORD error = GetLastError();
-    CoTaskMemFree(block);
-    return static_cast<int>(error) > 0 ? HRESULT_FROM_WIN32(error) : static_cast<HRESULT>(error);
-  }
-  *narrow = block;
-  return S_OK;
-}
-
-NarrowText::~NarrowText() { CoTaskMemFree(text_); }
-
-}  // namespace quarvel
 
 namespace {
 
-constexpr const char* kSocketErrorMessage = "SOCKET_ERROR！";
-constexpr const char* kPeerClosedMessage = "连接已断开！";
-
 enum WaitFor { kWaitWrite, kWaitRead };
 
-// One select() on hSocket alone, bounded by iTimeOut. An error closes the
+// One select() on *socket alone, bounded by timeOutMs. An error closes the
 // connection; a time-out leaves it open.
-bool WaitOnSocket(TZHttp* self, WaitFor what) {
-  if (self->hSocket == INVALID_SOCKET) return false;
+quarvel::HttpCode WaitOnSocket(SOCKET* socket, int timeOutMs, WaitFor what) {
+  if (*socket == INVALID_SOCKET) return quarvel::kHttpWaitFailed;
   fd_set set;
   FD_ZERO(&set);
-  FD_SET(self->hSocket, &set);
+  FD_SET(*socket, &set);
   timeval limit;
-  limit.tv_sec = self->iTimeOut / 1000;
-  limit.tv_usec = (self->iTimeOut % 1000) * 1000;
+  limit.tv_sec = timeOutMs / 1000;
+  limit.tv_usec = (timeOutMs % 1000) * 1000;
   int ready = what == kWaitWrite ? quarvel::gOs.select(0, nullptr, &set, nullptr, &limit)
                                  : quarvel::gOs.select(0, &set, nullptr, nullptr, &limit);
-  if (ready == SOCKET_ERROR) {
-    self->CloseConnection();
-    return false;
-  }
-  return ready > 0;
+  if (ready == SOCKET_ERROR) quarvel::CloseSocket(socket);
+  return ready > 0 ? quarvel::kHttpDone : quarvel::kHttpWaitFailed;
+}
+
+// The code of a receive that brought nothing.
+quarvel::HttpCode ReceiveEnded(int received, int* error) {
+  if (received == 0) return quarvel::kHttpPeerClosed;
+  *error = WSAGetLastError();
+  return quarvel::kHttpReceiveFailed;
 }
 
 }  // namespace
 
-bool TZHttp::WaitWritable() { return WaitOnSocket(this, kWaitWrite); }
+namespace quarvel {
 
-bool TZHttp::WaitReadable() { return WaitOnSocket(this, kWaitRead); }
+HttpCode WaitWritable(SOCKET* socket, int timeOutMs) {
+  return WaitOnSocket(socket, timeOutMs, kWaitWrite);
+}
 
-bool TZHttp::ReadHeader(char* buffer, int count) {
-  for (int i = 0; i < count; ++i) {
-    int received = quarvel::gOs.recv(hSocket, buffer + i, 1, 0);
-    if (received == SOCKET_ERROR) {
-      quarvel::LogNumbered(kSocketErrorMessage, WSAGetLastError());
-      return false;
-    }
-    if (received == 0) {
-      quarvel::LogNumbered(kPeerClosedMessage, quarvel::kEdition.peerClosedLogNumber);
-      return false;
-    }
-    if (quarvel::IsHeaderEnd(buffer, static_cast<std::size_t>(i))) return true;
+HttpCode WaitReadable(SOCKET* socket, int timeOutMs) {
+  return WaitOnSocket(socket, timeOutMs, kWaitRead);
+}
+
+HttpCode SendRequest(SOCKET* socket, const char* request, int length) {
+  int sent = gOs.send(*socket, request, length, 0);
+  if (sent == 0 || sent == SOCKET_ERROR) {
+    CloseSocket(socket);
+    return kHttpSendFailed;
   }
-  return false;
+  return kHttpDone;
 }
 
-bool TZHttp::BeginGet(const char* url, const char* defaultUrl) {
-  std::memset(szResponseHeader, 0, sizeof szResponseHeader);
-  std::memset(szRequestHeader, 0, sizeof szRequestHeader);
-  std::memset(szResponseBody, 0, sizeof szResponseBody);
-  iRsType = quarvel::kStatusOther;
-  return quarvel::AnsiToWide((url == nullptr || url[0] == '\0') ? defaultUrl : url, &sUrl);
+// Looks at what has arrived without taking it, finds the empty line in it,
+// then takes exactly the bytes up to there: a few receives per header instead
+// of one per byte, and the body left in the socket. Bytes looked at but not
+// taken are cleared again, so the buffer holds only what was taken.
+HttpCode ReadHeader(SOCKET socket, char* buffer, std::size_t count, std::size_t* length,
+                    int* error) {
+  std::size_t have = 0;
+  *length = 0;
+  while (have < count) {
+    int peeked = gOs.recv(socket, buffer + have, static_cast<int>(count - have), MSG_PEEK);
+    if (peeked <= 0) return ReceiveEnded(peeked, error);
+    const std::size_t seen = have + static_cast<std::size_t>(peeked);
+    const std::size_t end = FindHeaderEnd(buffer, have, seen);
+    const std::size_t wanted = (end > 0 ? end : seen) - have;
+    int taken = gOs.recv(socket, buffer + have, static_cast<int>(wanted), 0);
+    if (taken <= 0) {
+      std::memset(buffer + have, 0, seen - have);
+      return ReceiveEnded(taken, error);
+    }
+    have += static_cast<std::size_t>(taken);
+    std::memset(buffer + have, 0, seen - have);
+    *length = have;
+    if (end > 0 && have == end) return kHttpDone;
+  }
+  return kHttpHeaderTooLong;
 }
 
-bool TZHttp::ComposeRequest(int* length) {
-  quarvel::NarrowText host(sHostName.c_str());
-  quarvel::NarrowText path(sPath.c_str());
-  if (host.get() == nullptr || path.get() == nullptr) return false;
-  std::size_t composed = quarvel::BuildRequestText(szRequestHeader, sizeof szRequestHeader,
-                                                   host.get(), path.get());
-  *length = static_cast<int>(composed);
-  return composed > 0;
+bool ReadBody(SOCKET socket, char* body, std::size_t capacity, const char* header,
+              std::size_t headerLen) {
+  std::size_t declared = 0;
+  const bool bounded = ParseContentLength(header, headerLen, &declared) == kLengthDeclared;
+  BodyGather gather = {body, capacity, 0};
+  char chunk[kBodyChunkSize];
+  // With a declared length the body is complete once that many bytes came:
+  // waiting on would only meet the receive time-out of a kept-alive answer.
+  while (!bounded || gather.total < declared) {
+    std::memset(chunk, 0, sizeof chunk);
+    int received = gOs.recv(socket, chunk, sizeof chunk, 0);
+    if (!AppendBodyChunk(&gather, chunk, received)) break;
+  }
+  return FinishBody(&gather);
 }
+
+bool ReadBodyOnce(SOCKET socket, char* body, std::size_t capacity) {
+  int received = gOs.recv(socket, body, static_cast<int>(capacity - 1), 0);
+  if (received < 1) return false;
+  body[received] = '\0';
+  return true;
+}
+
+}  // namespace quarvel

@@ -1,28 +1,73 @@
-// Conversion of wide text for the wire, with the platform's task allocator.
+// The HTTP/1.1 client of the library: one GET exchange over a caller-owned
+// socket, in steps that each return one code. It keeps no state and writes
+// no log lines: the caller keeps the socket and the texts, and reports.
 #ifndef QUARVEL_HTTP_EXCHANGE_H
 #define QUARVEL_HTTP_EXCHANGE_H
 
-#include <windows.h>
+#include <winsock2.h>
+
+#include <cstddef>
 
 namespace quarvel {
 
-// Converts text to a new block in the ANSI code page, freed by the caller
-// with CoTaskMemFree. Null text gives a null block and status 0; a failed
-// allocation or conversion gives a null block and a failure status.
-HRESULT WideToNarrow(const wchar_t* text, char** narrow);
-
-// Frees a block of WideToNarrow when the owner goes out of scope.
-class NarrowText {
- public:
-  explicit NarrowText(const wchar_t* text) { WideToNarrow(text, &text_); }
-  ~NarrowText();
-  NarrowText(const NarrowText&) = delete;
-  NarrowText& operator=(const NarrowText&) = delete;
-  const char* get() const { return text_; }
-
- private:
-  char* text_ = nullptr;
+enum HttpCode {
+  kHttpDone = 0,       // the step succeeded
+  kHttpNotFound,       // the host name cannot be looked up
+  kHttpNoAddress,      // not a dotted IPv4 address; no socket touched
+  kHttpNoLocalName,    // the local computer's name cannot be resolved; no socket touched
+  kHttpNoConnection,   // socket, bind, connect, its wait or the mode switch failed
+  kHttpWaitFailed,     // a wait ran out (socket open) or failed (socket closed)
+  kHttpSendFailed,     // the send failed; the socket is closed
+  kHttpPeerClosed,     // the peer closed the connection before the header ended
+  kHttpReceiveFailed,  // a receive failed or timed out; the error is returned
+  kHttpHeaderTooLong,  // no empty line within the header's bound
 };
+
+// "255.255.255.255" and its NUL.
+constexpr std::size_t kDottedAddressSize = 16;
+
+// Looks host up; dotted (kDottedAddressSize bytes) gets the first address of
+// the answer as dotted decimal text.
+HttpCode ResolveHost(const char* host, char* dotted);
+
+// Closes *socket when it is open and marks it INVALID_SOCKET.
+void CloseSocket(SOCKET* socket);
+
+// Connects a new socket to address (dotted text) and port (its low 16 bits):
+// closes the previous *socket first, then leaves the new one in *socket,
+// blocking, with receiveTimeOutMs as its receive time-out (0: none). Every
+// failure after the close leaves *socket INVALID_SOCKET; kHttpNoAddress and
+// kHttpNoLocalName leave *socket as it was.
+HttpCode Connect(SOCKET* socket, const char* address, int port, int receiveTimeOutMs);
+
+// Wait until *socket can be written, or has data to read, for up to
+// timeOutMs. A time-out leaves the socket open; an error closes it.
+HttpCode WaitWritable(SOCKET* socket, int timeOutMs);
+HttpCode WaitReadable(SOCKET* socket, int timeOutMs);
+
+// Sends length bytes of request in one call; a shorter send counts as done.
+// A failure closes *socket.
+HttpCode SendRequest(SOCKET* socket, const char* request, int length);
+
+// Receives the header into buffer, at most count bytes, and never a byte past
+// its empty line, so the body stays in the socket. *length gets the bytes
+// taken; on kHttpReceiveFailed *error gets the socket error. The bytes taken
+// stay in the buffer in every case and nothing else of it is written; the
+// caller clears it first, so the text ends with a NUL.
+HttpCode ReadHeader(SOCKET socket, char* buffer, std::size_t count, std::size_t* length,
+                    int* error);
+
+// Gathers the body of a "200 OK" into body (capacity bytes, cleared by the
+// caller) in receives of kBodyChunkSize: until the peer closes, a receive
+// fails or times out, the capacity bound is met, or, when header (headerLen
+// bytes) declares a Content-Length, that many bytes have come. True when at
+// least one body byte was received.
+bool ReadBody(SOCKET socket, char* body, std::size_t capacity, const char* header,
+              std::size_t headerLen);
+
+// The body as one receive of at most capacity - 1 bytes, ended by a NUL.
+// True when it brought at least one byte.
+bool ReadBodyOnce(SOCKET socket, char* body, std::size_t capacity);
 
 }  // namespace quarvel
 

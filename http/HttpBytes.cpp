@@ -1,5 +1,6 @@
 #include "http/HttpBytes.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace quarvel {
@@ -45,6 +46,44 @@ std::size_t BodyTextLength(const BodyGather& gather) {
   return static_cast<std::size_t>(static_cast<const char*>(nul) - gather.body);
 }
 
+constexpr char kContentLengthName[] = "Content-Length";
+constexpr char kTransferEncodingName[] = "Transfer-Encoding";
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// True when the line at lineBegin of header (len bytes) is the field name:
+// the name, in any case, and its colon. Sets *valueBegin after the colon.
+bool IsField(const char* header, std::size_t lineBegin, std::size_t len, const char* name,
+             std::size_t* valueBegin) {
+  const std::size_t nameLen = std::strlen(name);
+  if (len - lineBegin < nameLen + 1 || header[lineBegin + nameLen] != ':') return false;
+  for (std::size_t i = 0; i < nameLen; ++i) {
+    if (AsciiLower(header[lineBegin + i]) != AsciiLower(name[i])) return false;
+  }
+  *valueBegin = lineBegin + nameLen + 1;
+  return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The value of a length field, from just after its colon to the line's CR
+// LF: blanks, at least one digit, blanks. False for anything else, for a
+// line without its CR LF, and for a number that does not fit a size_t.
+bool ReadLengthValue(const char* header, std::size_t at, std::size_t len, std::size_t* value) {
+  while (at < len && IsBlank(header[at])) ++at;
+  std::size_t number = 0;
+  std::size_t digits = 0;
+  for (; at < len && header[at] >= '0' && header[at] <= '9'; ++at, ++digits) {
+    const std::size_t digit = static_cast<std::size_t>(header[at] - '0');
+    if (number > (SIZE_MAX - digit) / 10) return false;
+    number = number * 10 + digit;
+  }
+  while (at < len && IsBlank(header[at])) ++at;
+  if (digits == 0 || len - at < 2 || header[at] != '\r' || header[at + 1] != '\n') return false;
+  *value = number;
+  return true;
+}
+
 }  // namespace
 
 std::size_t BuildRequestText(char* out, std::size_t capacity, const char* host,
@@ -78,6 +117,36 @@ std::size_t BuildRequestText(char* out, std::size_t capacity, const char* host,
 bool IsHeaderEnd(const char* buf, std::size_t i) {
   return i > 3 && buf[i] == '\n' && buf[i - 1] == '\r' && buf[i - 2] == '\n' &&
          buf[i - 3] == '\r';
+}
+
+std::size_t FindHeaderEnd(const char* buf, std::size_t from, std::size_t len) {
+  for (std::size_t i = from; i < len; ++i) {
+    if (IsHeaderEnd(buf, i)) return i + 1;
+  }
+  return 0;
+}
+
+BodyLength ParseContentLength(const char* header, std::size_t len, std::size_t* length) {
+  BodyLength found = kLengthAbsent;
+  std::size_t value = 0;
+  // Each field line begins just after a CR LF; the status line is no field.
+  for (std::size_t at = 1; at < len; ++at) {
+    if (header[at] != '\n' || header[at - 1] != '\r') continue;
+    std::size_t valueBegin = 0;
+    // A transfer coding makes the length meaningless: the body is read to its
+    // end as without one.
+    if (IsField(header, at + 1, len, kTransferEncodingName, &valueBegin)) return kLengthMalformed;
+    if (!IsField(header, at + 1, len, kContentLengthName, &valueBegin)) continue;
+    std::size_t lineValue = 0;
+    if (!ReadLengthValue(header, valueBegin, len, &lineValue) ||
+        (found == kLengthDeclared && lineValue != value)) {
+      return kLengthMalformed;
+    }
+    found = kLengthDeclared;
+    value = lineValue;
+  }
+  if (found == kLengthDeclared && length != nullptr) *length = value;
+  return found;
 }
 
 bool FindStatusLine(const char* header, std::size_t len, std::size_t* lineLen) {

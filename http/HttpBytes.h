@@ -12,7 +12,7 @@ namespace quarvel {
 constexpr std::size_t kRequestHeaderSize = 1024;
 constexpr std::size_t kResponseHeaderSize = 1024;
 constexpr std::size_t kResponseBodySize = 6024;
-// The header is read one byte per receive, at most this many bytes.
+// The header is read up to its empty line, at most this many bytes.
 constexpr std::size_t kHeaderReadLimit = kResponseHeaderSize - 1;
 // Size of one body receive in the current edition.
 constexpr std::size_t kBodyChunkSize = 1024;
@@ -31,6 +31,23 @@ std::size_t BuildRequestText(char* out, std::size_t capacity,
 // True when the byte at index i of buf completes CR LF CR LF, i.e. buf[i] is
 // LF, i > 3 and buf[i-3..i-1] are CR, LF, CR. i must be < the buffer length.
 bool IsHeaderEnd(const char* buf, std::size_t i);
+
+// Where the header of buf (len bytes) ends: one past the first index i at or
+// after from with IsHeaderEnd(buf, i), or 0 when no such index is below len.
+// The bytes before from were scanned already; the test looks back at them.
+std::size_t FindHeaderEnd(const char* buf, std::size_t from, std::size_t len);
+
+// What a header says of its body's length.
+enum BodyLength { kLengthAbsent, kLengthMalformed, kLengthDeclared };
+
+// Reads the Content-Length field of header (len bytes, from the status line
+// through the empty line; not assumed to be NUL-terminated). The name is
+// matched without regard to case at the start of a line; the value must be
+// decimal digits only, with optional blanks or tabs around them, and fit
+// *length without overflow. Several fields with one value count as one;
+// differing values, an empty value or any other byte make it malformed, and
+// so does any Transfer-Encoding field, which leaves no length to trust.
+BodyLength ParseContentLength(const char* header, std::size_t len, std::size_t* length);
 
 // Length of the status line: the bytes of header (len bytes) before its first
 // CR LF. Returns false when there is no CR LF within len.

@@ -1,8 +1,10 @@
 #include "support/CodePage.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdlib>
+#include <cwchar>
 
 namespace quarvel {
 
@@ -35,5 +37,23 @@ bool WideToAnsi(const wchar_t* text, AnsiText* out) {
   out->Adopt(block);
   return true;
 }
+
+HRESULT WideToNarrow(const wchar_t* text, char** narrow) {
+  *narrow = nullptr;
+  if (text == nullptr) return S_OK;
+  std::size_t units = std::wcslen(text) + 1;
+  char* block = static_cast<char*>(CoTaskMemAlloc(2 * units));
+  if (block == nullptr) return E_OUTOFMEMORY;
+  if (WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(units), block,
+                          static_cast<int>(2 * units), nullptr, nullptr) == 0) {
+    DWORD error = GetLastError();
+    CoTaskMemFree(block);
+    return static_cast<int>(error) > 0 ? HRESULT_FROM_WIN32(error) : static_cast<HRESULT>(error);
+  }
+  *narrow = block;
+  return S_OK;
+}
+
+NarrowText::~NarrowText() { CoTaskMemFree(text_); }
 
 }  // namespace quarvel

@@ -126,8 +126,16 @@ bool DeleteOldLogs(const char* namePart) {
   if (installPath.empty()) return false;
   char directory[kPurgePathSize];
   char pattern[kPurgePathSize];
+  // The file system hands over only names that hold the (ASCII) name part,
+  // without regard to case; the case-sensitive test below still decides. The
+  // part's first byte is left out of the search: in the narrow name it may be
+  // the second byte of a double-byte character, which the wide name the search
+  // sees does not show. Every later byte follows an ASCII byte, so it stands
+  // for itself in both.
+  char searched[kPurgePathSize];
   if (!JoinPath(directory, sizeof directory, installPath.c_str(), "Log", "") ||
-      !JoinPath(pattern, sizeof pattern, directory, "\\*.*", "")) {
+      !JoinPath(searched, sizeof searched, "*", namePart + (namePart[0] != '\0'), "*") ||
+      !JoinPath(pattern, sizeof pattern, directory, "\\", searched)) {
     return false;
   }
   wchar_t widePattern[kPurgePathSize];
@@ -136,7 +144,7 @@ bool DeleteOldLogs(const char* namePart) {
   }
   WIN32_FIND_DATAW entry;
   HANDLE search = FindFirstFileW(widePattern, &entry);
-  if (search == INVALID_HANDLE_VALUE) return false;
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
 
   FILETIME nowFile;
   SYSTEMTIME nowLocal;

@@ -1,13 +1,15 @@
 // Plays arbitrary bytes as a server's answer: scans for the header end the
-// way ReadHeader does, classifies the status line, gathers the rest as a
-// body in receive chunks of random size, and composes requests from host and
-// path texts cut out of the input into random capacities. Every result is
+// way ReadHeader does, reads its Content-Length, classifies the status line,
+// gathers the rest as a body in receive chunks of random size, and composes
+// requests from host and path texts cut out of the input into random
+// capacities. Every result is
 // checked against a plain reference and every buffer is exactly its size, so
 // the sanitizer sees any byte read or written past it.
 #include "http/HttpBytes.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +59,65 @@ std::size_t ScanHeader(const std::uint8_t* data, std::size_t size, char* header,
     }
   }
   return i;
+}
+
+// FindHeaderEnd resumed at any earlier byte agrees with the byte-wise scan.
+void CheckHeaderEnd(const char* header, std::size_t read, bool ended, std::uint32_t roll) {
+  const std::size_t from = read == 0 ? 0 : roll % read;
+  CHECK(FindHeaderEnd(header, from, read) == (ended ? read : 0));
+}
+
+// A decimal text without leading zeros fits a size_t when it is no longer
+// than SIZE_MAX's and, as long, not above it.
+bool FitsSize(const std::string& digits) {
+  const std::size_t first = digits.find_first_not_of('0');
+  const std::string significant = first == std::string::npos ? "" : digits.substr(first);
+  const std::string max = std::to_string(SIZE_MAX);
+  return significant.size() < max.size() || (significant.size() == max.size() && significant <= max);
+}
+
+std::string LowerPrefix(const std::string& text, std::size_t at, std::size_t n) {
+  std::string prefix = text.substr(at, n);
+  for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return prefix;
+}
+
+// Plain reference of ParseContentLength: every line after a CR LF whose first
+// 15 bytes, lower-cased, are "content-length:" must end in CR LF and hold
+// digits between blanks, all fields one value; a "transfer-encoding:" line
+// makes it malformed.
+BodyLength ReferenceLength(const std::string& header, std::size_t* length) {
+  BodyLength found = kLengthAbsent;
+  for (std::size_t at = header.find("\r\n"); at != std::string::npos;
+       at = header.find("\r\n", at + 2)) {
+    const std::size_t begin = at + 2;
+    if (LowerPrefix(header, begin, 18) == "transfer-encoding:") return kLengthMalformed;
+    if (LowerPrefix(header, begin, 15) != "content-length:") continue;
+    const std::size_t end = header.find("\r\n", begin);
+    if (end == std::string::npos) return kLengthMalformed;
+    const std::string value = header.substr(begin + 15, end - begin - 15);
+    const std::size_t first = value.find_first_not_of(" \t");
+    const std::size_t last = value.find_last_not_of(" \t");
+    if (first == std::string::npos) return kLengthMalformed;
+    const std::string digits = value.substr(first, last - first + 1);
+    if (digits.find_first_not_of("0123456789") != std::string::npos || !FitsSize(digits)) {
+      return kLengthMalformed;
+    }
+    const std::size_t number = static_cast<std::size_t>(std::stoull(digits));
+    if (found == kLengthDeclared && number != *length) return kLengthMalformed;
+    found = kLengthDeclared;
+    *length = number;
+  }
+  return found;
+}
+
+void CheckContentLength(const char* header, std::size_t len) {
+  std::unique_ptr<char[]> exact(new char[len == 0 ? 1 : len]);
+  std::memcpy(exact.get(), header, len);
+  std::size_t length = 7, expectedLength = 7;
+  const BodyLength expected = ReferenceLength(std::string(header, len), &expectedLength);
+  CHECK(ParseContentLength(exact.get(), len, &length) == expected);
+  if (expected == kLengthDeclared) CHECK(length == expectedLength);
 }
 
 void CheckStatusLine(const char* header, std::size_t len) {
@@ -174,6 +235,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<char[]> header(new char[kResponseHeaderSize]);
   bool ended = false;
   const std::size_t read = ScanHeader(data, answerSize, header.get(), &ended);
+  CheckHeaderEnd(header.get(), read, ended, rng.Next());
+  CheckContentLength(header.get(), read);
   CheckStatusLine(header.get(), read);
   // The status line as the object's text holds it, up to its first NUL.
   CheckStatusLine(header.get(), strnlen(header.get(), kResponseHeaderSize));

@@ -1,7 +1,8 @@
 // Reads arbitrary bytes as UTF-16 text and runs the URL split, the port
-// reader, the numeric host test and the province code cut on it. The text is
-// held in an array of exactly its length, and every range returned must lie
-// inside it and agree with a plain reference.
+// reader, the numeric host test and the province code cut on it, then splits
+// the same bytes as ANSI text. The text is held in an array of exactly its
+// length, and every range returned must lie inside it and agree with a plain
+// reference.
 #include "component/ProvinceCode.h"
 #include "http/UrlParts.h"
 
@@ -89,6 +90,26 @@ void CheckProvince(const char16_t* channel, std::size_t len) {
   CHECK(codeLen == (len - begin < 2 ? len - begin : 2));
 }
 
+// The same split over the input's bytes as ANSI text: every part must lie
+// where the split of those bytes as UTF-16 units (one per byte) puts it.
+void CheckNarrowSplit(const std::uint8_t* data, std::size_t size) {
+  std::unique_ptr<char[]> bytes(new char[size == 0 ? 1 : size]);
+  std::unique_ptr<char16_t[]> units(new char16_t[size == 0 ? 1 : size]);
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<char>(data[i]);
+    units[i] = data[i];
+  }
+  UrlParts narrow{}, wide{};
+  const bool ok = SplitUrl(bytes.get(), size, &narrow);
+  CHECK(ok == SplitUrl(units.get(), size, &wide));
+  if (!ok) return;
+  CHECK(narrow.hostBegin == wide.hostBegin && narrow.hostLen == wide.hostLen);
+  CHECK(narrow.hasPath == wide.hasPath && narrow.pathBegin == wide.pathBegin &&
+        narrow.pathLen == wide.pathLen && narrow.port == wide.port);
+  CHECK(IsNumericHost(bytes.get() + narrow.hostBegin, narrow.hostLen) ==
+        IsNumericHost(units.get() + wide.hostBegin, wide.hostLen));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -103,5 +124,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(ParsePortText(t, len) == ReferencePort(copy));
   CHECK(IsNumericHost(t, len) == (copy.find_first_not_of(u".0123456789") == std::u16string::npos));
   CheckProvince(t, len);
+  CheckNarrowSplit(data, size);
   return 0;
 }

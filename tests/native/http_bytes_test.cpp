@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -63,15 +64,21 @@ TEST(BuildRequestText, WalksEveryCapacityWithoutWritingPastIt) {
 
 // ---- IsHeaderEnd -----------------------------------------------------------
 
-// Reads a header the way ReadHeader does, byte by byte, at most
-// kHeaderReadLimit bytes. Returns the bytes up to the empty line, or 0.
+// Reads a header byte by byte, at most kHeaderReadLimit bytes. Returns the
+// bytes up to the empty line, or 0. FindHeaderEnd must agree whichever
+// earlier byte the scan resumes from, as when ReadHeader looks at a header
+// that arrives in two parts.
 std::size_t ScanHeader(const std::string& bytes) {
-  std::vector<char> buf(kHeaderReadLimit, '\0');
-  for (std::size_t i = 0; i < kHeaderReadLimit && i < bytes.size(); ++i) {
-    buf[i] = bytes[i];
-    if (IsHeaderEnd(buf.data(), i)) return i + 1;
+  const std::size_t n = std::min(bytes.size(), kHeaderReadLimit);
+  std::vector<char> buf(bytes.begin(), bytes.begin() + n);
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < n && end == 0; ++i) {
+    if (IsHeaderEnd(buf.data(), i)) end = i + 1;
   }
-  return 0;
+  for (std::size_t from = 0; from <= (end > 0 ? end - 1 : n); ++from) {
+    EXPECT_EQ(end, FindHeaderEnd(buf.data(), from, n)) << "resumed at " << from;
+  }
+  return end;
 }
 
 TEST(IsHeaderEnd, OnlyCrLfCrLfAfterAtLeastOneByte) {
@@ -95,6 +102,64 @@ TEST(IsHeaderEnd, EveryTruncationAndTheReadLimit) {
   ASSERT_EQ(kHeaderReadLimit, exact.size());
   EXPECT_EQ(kHeaderReadLimit, ScanHeader(exact));
   EXPECT_EQ(0u, ScanHeader(line + std::string(kHeaderReadLimit - line.size(), 'a') + "\r\n\r\n"));
+}
+
+// ---- ParseContentLength ----------------------------------------------------
+
+TEST(ParseContentLength, StrictDigitsInTheFirstOrEveryEqualField) {
+  const std::string status = "HTTP/1.1 200 OK\r\n";
+  const std::string tooBig = std::to_string(SIZE_MAX) + "0";
+  struct Case {
+    std::string fields;
+    BodyLength result;
+    std::size_t length;
+  };
+  const Case cases[] = {
+      {"Content-Length: 5\r\n", kLengthDeclared, 5},
+      {"X-A: b\r\ncontent-LENGTH:0\r\n", kLengthDeclared, 0},
+      {"Content-Length: \t 12 \t\r\n", kLengthDeclared, 12},
+      {"Content-Length: 7\r\nContent-Length: 7\r\n", kLengthDeclared, 7},
+      {"Content-Length: " + std::to_string(SIZE_MAX) + "\r\n", kLengthDeclared, SIZE_MAX},
+      {"", kLengthAbsent, 0},
+      {"X-Content-Length: 5\r\nContent-Lengths: 5\r\nContent-Length : 5\r\n", kLengthAbsent, 0},
+      {"X-A: b\nContent-Length: 5\r\n", kLengthAbsent, 0},  // not at a line start
+      {"Content-Length: 7\r\nContent-Length: 8\r\n", kLengthMalformed, 0},
+      {"Content-Length: 7\r\ntransfer-encoding: chunked\r\n", kLengthMalformed, 0},
+      {"Content-Length: \r\n", kLengthMalformed, 0},
+      {"Content-Length: +5\r\n", kLengthMalformed, 0},
+      {"Content-Length: -1\r\n", kLengthMalformed, 0},
+      {"Content-Length: 5a\r\n", kLengthMalformed, 0},
+      {"Content-Length: 1 2\r\n", kLengthMalformed, 0},
+      {"Content-Length: 5,5\r\n", kLengthMalformed, 0},
+      {"Content-Length: 0x10\r\n", kLengthMalformed, 0},
+      {"Content-Length: " + tooBig + "\r\n", kLengthMalformed, 0},
+  };
+  for (const Case& c : cases) {
+    const std::string header = status + c.fields + "\r\n";
+    std::size_t length = 99;
+    EXPECT_EQ(c.result, ParseContentLength(header.data(), header.size(), &length)) << c.fields;
+    EXPECT_EQ(c.result == kLengthDeclared ? c.length : 99u, length) << c.fields;
+  }
+  // The status line is no field.
+  const std::string line = "Content-Length: 5\r\n\r\n";
+  EXPECT_EQ(kLengthAbsent, ParseContentLength(line.data(), line.size(), nullptr));
+}
+
+// Cut anywhere, the header is read only within its length: a value whose
+// line end is cut off is malformed, never a number read on into the rest.
+TEST(ParseContentLength, EveryTruncation) {
+  const std::string header = "HTTP/1.1 200 OK\r\nContent-Length: 42\r\nServer: x\r\n\r\n";
+  const std::size_t field = header.find("Content-Length");
+  const std::size_t fieldEnd = header.find("\r\n", field) + 2;
+  for (std::size_t n = 0; n <= header.size(); ++n) {
+    std::vector<char> exact(header.begin(), header.begin() + n);
+    std::size_t length = 0;
+    const BodyLength want = n < field + 15 ? kLengthAbsent
+                            : n < fieldEnd ? kLengthMalformed
+                                           : kLengthDeclared;
+    ASSERT_EQ(want, ParseContentLength(exact.data(), n, &length)) << n;
+    if (want == kLengthDeclared) ASSERT_EQ(42u, length);
+  }
 }
 
 // ---- FindStatusLine and ClassifyStatusLine ---------------------------------

@@ -4,6 +4,7 @@
 // scenario servers on loopback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -293,23 +294,51 @@ TEST_F(GetTest, BodyGathersChunks) {
   EXPECT_EQ(Log(), Lines(cases.size(), kExitLine));
 }
 
-// The request asks for a kept-alive connection: a server that keeps it open
-// ends the body only by the receive time-out; one that closes ends it at once.
-TEST_F(GetTest, KeptAliveAnswerLastsOneReceiveTimeOut) {
+// The request asks for a kept-alive connection. A server that keeps it open
+// ends the body at the bytes its Content-Length declares, whether they come
+// in one segment or two (bytes past it that came along are kept). Without the
+// field, or with one that is malformed or promises more than comes, only the
+// receive time-out ends the body; a server that closes ends it at once.
+TEST_F(GetTest, KeptAliveAnswerEndsAtItsLengthElseAfterOneReceiveTimeOut) {
+  auto withLength = [](const std::string& length, const std::string& body) {
+    return scenario::HttpResponse("HTTP/1.1 200 OK", {"Content-Length: " + length}, body);
+  };
+  struct Case {
+    const char* path;
+    Reply reply;
+    const char* body;
+    bool waits;
+  };
+  const Case cases[] = {
+      {"/declared", scenario::RespondKeepAlive(withLength("8", "declared"), 5000), "declared", false},
+      {"/split", Script({Step::Send(withLength("8", "decl")), Step::Pause(100), Step::Send("ared"),
+                         Step::HoldOpen(5000)}),
+       "declared", false},
+      {"/short", scenario::RespondKeepAlive(withLength("2", "kept"), 5000), "kept", false},
+      {"/kept", scenario::RespondKeepAlive(Ok200("kept"), 5000), "kept", true},
+      {"/long", scenario::RespondKeepAlive(withLength("100", "short"), 5000), "short", true},
+      {"/bad", scenario::RespondKeepAlive(withLength("4x", "kept"), 5000), "kept", true},
+      {"/twice", scenario::RespondKeepAlive(withLength("4\r\nContent-Length: 5", "kept"), 5000),
+       "kept", true},
+      {"/closed", scenario::Respond(Ok200("closed")), "closed", false},
+  };
   Server server;
-  server.Route("", "/kept", scenario::RespondKeepAlive(Ok200("kept"), 5000));
-  server.Route("", "/closed", scenario::Respond(Ok200("closed")));
+  for (const Case& c : cases) server.Route("", c.path, c.reply);
   Start(&server);
 
-  double keptMs = 0, closedMs = 0;
-  EXPECT_EQ(TimedGet(Url(server, "/kept"), &keptMs), 1);
-  EXPECT_EQ(BodyText(), "kept");
-  EXPECT_EQ(TimedGet(Url(server, "/closed"), &closedMs), 1);
-  EXPECT_EQ(BodyText(), "closed");
-  EXPECT_GE(keptMs, kReceiveTimeOutMs - 100);
-  EXPECT_LT(keptMs, kReceiveTimeOutMs + kSlackMs + 500);
-  EXPECT_LT(closedMs, kReceiveTimeOutMs - 100);
-  EXPECT_EQ(Log(), Lines({kExitLine, kExitLine}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    double elapsedMs = 0;
+    EXPECT_EQ(TimedGet(Url(server, c.path), &elapsedMs), 1);
+    EXPECT_EQ(BodyText(), c.body);
+    if (c.waits) {
+      EXPECT_GE(elapsedMs, kReceiveTimeOutMs - 100);
+      EXPECT_LT(elapsedMs, kReceiveTimeOutMs + kSlackMs + 500);
+    } else {
+      EXPECT_LT(elapsedMs, kReceiveTimeOutMs - 100);
+    }
+  }
+  EXPECT_EQ(Log(), Lines(std::size(cases), kExitLine));
 }
 
 // The header is read to 1023 bytes at most: one whose empty line ends at byte
@@ -423,5 +452,49 @@ TEST_F(GetTest, FailedParseAfterSuccessLeavesEmptyBuffers) {
   ++exitLines_;  // the first Get's
   ExpectRefused({"https://127.0.0.1/"});
 }
+
+// The answer cut after every byte of its header into two sends, and whole in
+// one segment: each edition takes the header exactly to its empty line and
+// finds the body, which begins like another empty line, after it.
+class HeaderSplit : public ::testing::TestWithParam<bench::EditionId> {};
+
+TEST_P(HeaderSplit, EndsAtTheEmptyLineWhereverItIsCut) {
+  const std::string header = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+  const std::string body = "\r\n\r\nbody";
+  const std::string answer = header + body;
+  Server server;
+  server.Route("", "/whole", scenario::Respond(answer));
+  for (std::size_t cut = 1; cut <= header.size(); ++cut) {
+    server.Route("", "/" + std::to_string(cut),
+                 Script({Step::Send(answer.substr(0, cut)), Step::Pause(20),
+                         Step::Send(answer.substr(cut)), Step::Close()}));
+  }
+  ASSERT_TRUE(server.Start(0));
+  bench::ResetSetupKey();
+  bench::FreshInstallDir(std::string("get-split-") + bench::EditionName(GetParam()));
+  bench::Library library(GetParam());
+  IZHttp* component = library.Create(2000);
+  ASSERT_NE(component, nullptr);
+
+  std::vector<char> text(QUARVEL_RESPONSE_BODY_SIZE + 1);
+  auto copy = [&](QUARVEL_BOOL (STDMETHODCALLTYPE IZHttp::*accessor)(char*)) {
+    std::fill(text.begin(), text.end(), '\0');
+    (component->*accessor)(text.data());
+    return std::string(text.data());
+  };
+  for (std::size_t cut = 1; cut <= header.size() + 1; ++cut) {
+    const std::string path = cut > header.size() ? "/whole" : "/" + std::to_string(cut);
+    SCOPED_TRACE(path);
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + path;
+    EXPECT_EQ(component->Get(url.c_str()), 1);
+    EXPECT_EQ(copy(&IZHttp::GetResponseHeader), header);
+    EXPECT_EQ(copy(&IZHttp::GetResponseBody), body);
+  }
+  component->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Editions, HeaderSplit,
+                         ::testing::Values(bench::EditionId::kCurrent, bench::EditionId::kEarlier),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace

@@ -1,13 +1,19 @@
-// quarvel-bench: figures for the current edition of Quarvel.dll on loopback.
-//   - the median time of one Get of a small closing "302" page and of a small
-//     closing "200" page, beside a plain Winsock fetch of the same page;
-//   - private bytes, heap bytes in use and the handle count before and after
-//     many Gets on one object;
+// quarvel-bench: figures for both editions of Quarvel.dll on loopback.
+//   - the median time of one load of the library with an empty log folder,
+//     with 10,000 unrelated files in it, and with 1,000 old logs to purge;
+//   - the median time of one Get of a small closing "302" page, of a closing
+//     "200" page and of a kept-alive "200" page with Content-Length, beside a
+//     plain Winsock fetch of the same page from a server that closes;
+//   - private bytes, heap bytes in use and the handle count before many Gets
+//     on one object, after 10,000 and after 100,000 (current edition; the
+//     earlier edition, whose Get writes seven log lines, after 10,000);
 //   - the median time of one CheckNetDisconType that ends in a found rule,
 //     beside a plain Winsock fetch of the page it reads.
 // Run inside the private network namespace (./quarvel bench): the library's
-// IP-location host must reach a server on 127.0.0.1:80.
-//   quarvel-bench.exe [--dll PATH] [--gets COUNT]   (COUNT: the many Gets, 10000)
+// built-in hosts must reach a server on 127.0.0.1:80.
+//   quarvel-bench.exe [--dll PATH] [--gets COUNT]
+// (--dll: one DLL only; COUNT: the long run of Gets, 100000, measured also
+// at a tenth of it)
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
@@ -27,10 +33,21 @@
 
 namespace {
 
+std::string HostOf(const std::string& url);
+
 constexpr int kWarmUpRounds = 10;
 constexpr int kTimingRounds = 100;
 constexpr int kCheckRounds = 60;
-constexpr int kLeakRounds = 10000;
+constexpr int kLeakRounds = 100000;
+// The earlier edition's run stops at the first checkpoint.
+constexpr int kLeakCheckpoints = 10;
+constexpr int kLoadRounds = 15;
+constexpr int kPurgeRounds = 5;
+constexpr int kUnrelatedFiles = 10000;
+constexpr int kOldLogs = 1000;
+constexpr long long kOldLogAgeHours = 5 * 24;
+constexpr long long kTicksPerHour = 36000000000LL;
+constexpr int kKeptAliveHoldMs = 10000;
 constexpr int kTimeOutMs = 2000;
 constexpr unsigned short kHttpPort = 80;
 constexpr int kReadChunk = 4096;
@@ -75,10 +92,8 @@ class SetupValue {
         old_.resize(size);
       }
     }
-    ok_ = RegSetValueExW(key, name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
-          ERROR_SUCCESS;
     RegCloseKey(key);
+    ok_ = Set(value);
   }
   ~SetupValue() {
     HKEY key = Open();
@@ -93,6 +108,17 @@ class SetupValue {
   SetupValue(const SetupValue&) = delete;
   SetupValue& operator=(const SetupValue&) = delete;
   bool ok() const { return ok_; }
+
+  // Writes another value for the rest of the run.
+  bool Set(const std::wstring& value) {
+    HKEY key = Open();
+    if (key == nullptr) return false;
+    bool set = RegSetValueExW(key, name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+               ERROR_SUCCESS;
+    RegCloseKey(key);
+    return set;
+  }
 
  private:
   static HKEY Open() {
@@ -395,14 +421,17 @@ void PrintComparison(const char* what, const std::vector<double>& library,
 }
 
 // Times Get of url against a plain fetch of the same request, round by round
-// in turn so that both see the same conditions. False when a Get fails.
+// in turn so that both see the same conditions; the plain fetch asks for
+// plainPath instead of path when one is given. False when a Get fails.
 bool CompareGet(IZHttp* component, const std::string& url, unsigned short port,
-                const char* what) {
+                const char* what, const std::string& path = "",
+                const std::string& plainPath = "") {
   if (component->Get(url.c_str()) != 1) {
     std::printf("%s: Get failed\n", what);
     return false;
   }
   std::string request = RequestText(component);
+  if (!plainPath.empty()) request.replace(request.find(" " + path + " ") + 1, path.size(), plainPath);
   for (int i = 0; i < kWarmUpRounds; ++i) {
     component->Get(url.c_str());
     PlainFetch(port, request);
@@ -425,6 +454,10 @@ bool CompareGet(IZHttp* component, const std::string& url, unsigned short port,
 }
 
 bool BenchGet(IZHttp* component) {
+  const std::string page = "<html><body>small page</body></html>";
+  const std::string sized = scenario::HttpResponse(
+      "HTTP/1.1 200 OK",
+      {"Content-Type: text/html", "Content-Length: " + std::to_string(page.size())}, page);
   scenario::Server server;
   server.Route("", "/302",
                scenario::Respond(scenario::HttpResponse(
@@ -434,19 +467,45 @@ bool BenchGet(IZHttp* component) {
                    "")));
   server.Route("", "/200",
                scenario::Respond(scenario::HttpResponse(
-                   "HTTP/1.1 200 OK", {"Content-Type: text/html", "Connection: close"},
-                   "<html><body>small page</body></html>")));
+                   "HTTP/1.1 200 OK", {"Content-Type: text/html", "Connection: close"}, page)));
+  server.Route("", "/kept", scenario::RespondKeepAlive(sized, kKeptAliveHoldMs));
+  server.Route("", "/sized", scenario::Respond(sized));
   if (!server.Start(0)) {
     std::printf("cannot start the scenario server\n");
     return false;
   }
   std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
-  return CompareGet(component, base + "/302", server.Port(), "Get of a closing \"302\" page") &&
-         CompareGet(component, base + "/200", server.Port(), "Get of a closing \"200\" page");
+  bool ok = CompareGet(component, base + "/302", server.Port(), "Get of a closing \"302\" page");
+  ok = CompareGet(component, base + "/200", server.Port(), "Get of a closing \"200\" page") && ok;
+  ok = CompareGet(component, base + "/kept", server.Port(),
+                  "Get of a kept-alive \"200\" with Content-Length", "/kept", "/sized") &&
+       ok;
+  // The last kept-alive connection goes before the server stops.
+  component->Get("https://nowhere/");
+  return ok;
 }
 
-bool BenchManyGets(IZHttp* component, int rounds) {
-  // The header is read one byte per receive: a short one keeps the loop short.
+void PrintFigures(const char* label, const ProcessFigures& before, const ProcessFigures& after) {
+  std::printf("  %-13s private bytes %10lu (%+ld)   heap in use %8lu (%+ld)   handles %4lu (%+ld)\n",
+              label, static_cast<unsigned long>(after.privateBytes),
+              static_cast<long>(after.privateBytes) - static_cast<long>(before.privateBytes),
+              static_cast<unsigned long>(after.heapInUse),
+              static_cast<long>(after.heapInUse) - static_cast<long>(before.heapInUse),
+              static_cast<unsigned long>(after.handles),
+              static_cast<long>(after.handles) - static_cast<long>(before.handles));
+}
+
+bool Flat(const ProcessFigures& before, const ProcessFigures& after) {
+  return after.privateBytes <= before.privateBytes + kPrivateBytesSlack &&
+         after.heapInUse <= before.heapInUse + kHeapSlack &&
+         after.handles <= before.handles + kHandleSlack;
+}
+
+// Many Gets on one object, with the process's figures before, at a tenth of
+// the rounds and at the end (when long); flat means no growth past the slack
+// from the first checkpoint on, and none beyond it over the whole run.
+bool BenchManyGets(IZHttp* component, int rounds, bool longRun) {
+  // A short header keeps the loop short.
   Responder responder("HTTP/1.1 302 Found\r\n\r\n");
   if (!responder.Start()) {
     std::printf("cannot start the responder\n");
@@ -455,39 +514,36 @@ bool BenchManyGets(IZHttp* component, int rounds) {
   std::string url = "http://127.0.0.1:" + std::to_string(responder.Port()) + "/302";
   for (int i = 0; i < kWarmUpRounds; ++i) component->Get(url.c_str());
 
+  const int checkpoint = rounds / kLeakCheckpoints;
+  const int last = longRun ? rounds : checkpoint;
   ProcessFigures before = MeasureProcess();
+  ProcessFigures atCheckpoint = before;
+  std::printf("Many Gets on one object   [%s, %s]\n", before.privateSource, before.handleSource);
+  PrintFigures("before", before, before);
   double start = NowMs();
   int failed = 0;
-  for (int i = 0; i < rounds; ++i) {
+  for (int i = 1; i <= last; ++i) {
     if (component->Get(url.c_str()) != 1) ++failed;
+    if (i == checkpoint || i == last) {
+      ProcessFigures now = MeasureProcess();
+      char label[32];
+      std::snprintf(label, sizeof label, "after %d", i);
+      PrintFigures(label, before, now);
+      if (i == checkpoint) atCheckpoint = now;
+      if (i == last) {
+        bool flat = Flat(before, now) && Flat(atCheckpoint, now);
+        std::printf("  %s over %d Gets (%.1f s, %.2f ms each, %d failed)\n",
+                    flat ? "flat" : "GROWING", last, (NowMs() - start) / 1000,
+                    (NowMs() - start) / last, failed);
+        return flat && failed == 0;
+      }
+    }
   }
-  double elapsed = NowMs() - start;
-  ProcessFigures after = MeasureProcess();
-
-  bool flat = after.privateBytes <= before.privateBytes + kPrivateBytesSlack &&
-              after.heapInUse <= before.heapInUse + kHeapSlack &&
-              after.handles <= before.handles + kHandleSlack;
-  std::printf("%d Gets on one object (%.1f s, %d failed):\n", rounds, elapsed / 1000, failed);
-  std::printf("  private bytes %10lu before, %10lu after (%+ld)   [%s]\n",
-              static_cast<unsigned long>(before.privateBytes),
-              static_cast<unsigned long>(after.privateBytes),
-              static_cast<long>(after.privateBytes) - static_cast<long>(before.privateBytes),
-              after.privateSource);
-  std::printf("  heap in use   %10lu before, %10lu after (%+ld)   [busy heap blocks]\n",
-              static_cast<unsigned long>(before.heapInUse),
-              static_cast<unsigned long>(after.heapInUse),
-              static_cast<long>(after.heapInUse) - static_cast<long>(before.heapInUse));
-  std::printf("  handles       %10lu before, %10lu after (%+ld)   [%s]\n",
-              static_cast<unsigned long>(before.handles), static_cast<unsigned long>(after.handles),
-              static_cast<long>(after.handles) - static_cast<long>(before.handles),
-              after.handleSource);
-  std::printf("  %s\n", flat ? "flat" : "GROWING");
-  return flat && failed == 0;
+  return false;
 }
 
-// The host of the built-in IP-location URL, which the check fetches first.
-std::string IpLocationHost() {
-  std::string url = quarvel::kIpLocationUrl;
+// The host of a built-in URL.
+std::string HostOf(const std::string& url) {
   std::size_t begin = url.find("://");
   begin = begin == std::string::npos ? 0 : begin + 3;
   return url.substr(begin, url.find_first_of(":/", begin) - begin);
@@ -506,11 +562,14 @@ void PrintLogTail(const std::string& installDir) {
 }
 
 bool BenchCheck(IZHttp* component, const std::string& installDir) {
+  // The current edition asks the IP-location page first, the earlier edition
+  // the probe page.
+  const scenario::Reply redirect = scenario::Respond(scenario::HttpResponse(
+      "HTTP/1.1 302 Moved Temporarily",
+      {"Location: " + std::string(kPortalTarget), "Connection: close"}, ""));
   scenario::Server portal;
-  portal.Route(IpLocationHost(), "",
-               scenario::Respond(scenario::HttpResponse(
-                   "HTTP/1.1 302 Moved Temporarily",
-                   {"Location: " + std::string(kPortalTarget), "Connection: close"}, "")));
+  portal.Route(HostOf(quarvel::kIpLocationUrl), "", redirect);
+  portal.Route(HostOf(quarvel::kProbeUrl), "", redirect);
   if (!portal.Start(kHttpPort)) {
     std::printf("cannot listen on port 80 (run it with ./quarvel bench)\n");
     return false;
@@ -546,16 +605,146 @@ bool BenchCheck(IZHttp* component, const std::string& installDir) {
   return true;
 }
 
-std::string DefaultDll() { return QUARVEL_CURRENT_DLL; }
+// ---- Loading: the log folder's purge ----
+
+// Files prefix00000..prefix(count-1) in dir; old ones are given creation and
+// write times kOldLogAgeHours ago (Wine reports the write time as creation
+// time and does not change the creation time).
+bool MakeFiles(const std::string& dir, const std::string& prefix, int count, bool old) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER t;
+  t.LowPart = now.dwLowDateTime;
+  t.HighPart = now.dwHighDateTime;
+  t.QuadPart -= static_cast<ULONGLONG>(kOldLogAgeHours * kTicksPerHour);
+  const FILETIME then = {t.LowPart, t.HighPart};
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%05d", i);
+    HANDLE file = CreateFileA((dir + prefix + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    if (old) SetFileTime(file, &then, nullptr, &then);
+    CloseHandle(file);
+  }
+  return true;
+}
+
+int CountFiles(const std::string& pattern) {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++count;
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return count;
+}
+
+// One load and unload; the time of the load alone, -1 when it fails.
+double TimeLoad(const std::string& dll) {
+  double start = NowMs();
+  HMODULE module = LoadLibraryA(dll.c_str());
+  double elapsed = NowMs() - start;
+  if (module == nullptr) return -1;
+  FreeLibrary(module);
+  return elapsed;
+}
+
+// A fresh, empty log folder under the install folder.
+std::string FreshLogDir(const std::string& installDir) {
+  std::string logDir = installDir + "Log\\";
+  RemoveTree(logDir);
+  CreateDirectoryA(logDir.c_str(), nullptr);
+  return logDir;
+}
+
+// Load times with the install path at an empty log folder and at the bench's
+// own, round by round in turn so that both see the same conditions; the
+// bench's log folder holds unrelated files, then old logs made afresh before
+// each of its loads.
+bool BenchLoad(const std::string& dll, const std::string& installDir, SetupValue* installPath) {
+  const std::string emptyDir = installDir + "empty\\";
+  RemoveTree(emptyDir);
+  CreateDirectoryA(emptyDir.c_str(), nullptr);
+  FreshLogDir(emptyDir);
+  std::string logDir = FreshLogDir(installDir);
+  if (!MakeFiles(logDir, "unrelated-", kUnrelatedFiles, true)) {
+    std::printf("cannot make the unrelated files\n");
+    return false;
+  }
+  auto load = [&](const std::string& dir) {
+    installPath->Set(Widen(dir));
+    return TimeLoad(dll);
+  };
+  // The first loads map the file; later ones find it cached.
+  load(emptyDir);
+  load(installDir);
+  std::vector<double> empty, crowded, purging;
+  for (int i = 0; i < kLoadRounds; ++i) {
+    empty.push_back(load(emptyDir));
+    crowded.push_back(load(installDir));
+  }
+  logDir = FreshLogDir(installDir);
+  int purged = 0;
+  for (int i = 0; i < kPurgeRounds; ++i) {
+    if (!MakeFiles(logDir, "Quarvel_log.", kOldLogs, true)) {
+      std::printf("cannot make the old logs\n");
+      return false;
+    }
+    empty.push_back(load(emptyDir));
+    purging.push_back(load(installDir));
+    purged += kOldLogs - CountFiles(logDir + "Quarvel_log.*");
+    FreshLogDir(installDir);
+  }
+  installPath->Set(Widen(installDir));
+
+  const double base = Median(empty);
+  std::printf("%-44s %8.3f ms   (%u rounds)\n", "Load with an empty log folder", base,
+              static_cast<unsigned>(empty.size()));
+  char what[64];
+  std::snprintf(what, sizeof what, "Load with %d unrelated files", kUnrelatedFiles);
+  std::printf("%-44s %8.3f ms   ratio to empty %5.2f   (%d rounds)\n", what, Median(crowded),
+              base > 0 ? Median(crowded) / base : 0.0, kLoadRounds);
+  std::snprintf(what, sizeof what, "Load with %d old logs to purge", kOldLogs);
+  std::printf("%-44s %8.3f ms   ratio to empty %5.2f   (%d rounds, %d of %d deleted)\n", what,
+              Median(purging), base > 0 ? Median(purging) / base : 0.0, kPurgeRounds, purged,
+              kPurgeRounds * kOldLogs);
+  return true;
+}
+
+// ---- One edition ----
+
+bool BenchEdition(const std::string& dll, const std::string& installDir, SetupValue* installPath,
+                  int gets, bool longRun) {
+  std::printf("\nQuarvel bench: %s\n", dll.c_str());
+  bool ok = BenchLoad(dll, installDir, installPath);
+  Library library(dll);
+  IZHttp* component = library.Create();
+  if (component == nullptr) {
+    std::printf("cannot load %s\n", dll.c_str());
+    return false;
+  }
+  ok = BenchGet(component) && ok;
+  ok = BenchManyGets(component, gets, longRun) && ok;
+  component->Release();
+  // A new object, whose first check starts from the default page as a host's
+  // does (the old one would fetch its last URL first).
+  IZHttp* checker = library.Create();
+  ok = checker != nullptr && BenchCheck(checker, installDir) && ok;
+  if (checker != nullptr) checker->Release();
+  return ok;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dll = DefaultDll();
+  std::vector<std::string> dlls = {QUARVEL_CURRENT_DLL, QUARVEL_EARLIER_DLL};
   int gets = kLeakRounds;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) {
-      dll = argv[++i];
+      dlls = {argv[++i]};
     } else if (std::strcmp(argv[i], "--gets") == 0 && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
       gets = std::atoi(argv[++i]);
     } else {
@@ -575,28 +764,18 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  bool ok = false;
+  bool ok = true;
   {
     // The log path and the province code are taken at load and construction.
     SetupValue installPath(L"InstallPath", Widen(installDir));
     SetupValue channel(L"channel", L"x-27");
     if (!installPath.ok() || !channel.ok()) {
       std::printf("cannot write the setup key\n");
+      ok = false;
     } else {
-      Library library(dll);
-      IZHttp* component = library.Create();
-      if (component == nullptr) {
-        std::printf("cannot load %s\n", dll.c_str());
-      } else {
-        std::printf("Quarvel bench: %s\n", dll.c_str());
-        ok = BenchGet(component);
-        ok = BenchManyGets(component, gets) && ok;
-        component->Release();
-        // A new object, whose first check starts from the IP-location page as
-        // a host's does (the old one would fetch its last URL first).
-        IZHttp* checker = library.Create();
-        ok = checker != nullptr && BenchCheck(checker, installDir) && ok;
-        if (checker != nullptr) checker->Release();
+      // The long run of Gets only for the first DLL (the current edition).
+      for (std::size_t i = 0; i < dlls.size(); ++i) {
+        ok = BenchEdition(dlls[i], installDir, &installPath, gets, i == 0) && ok;
       }
     }
   }

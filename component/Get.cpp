@@ -1,0 +1,210 @@
+// Get (slot 4) of both editions: one GET request on a fresh connection, the
+// status class in iRsType, the texts in the record. The edition table says
+// which page is the default, how the body is read and which lines are logged.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "component/TZHttp.h"
+#include "http/Exchange.h"
+#include "http/UrlParts.h"
+#include "support/CodePage.h"
+#include "support/Edition.h"
+#include "support/Log.h"
+
+namespace {
+
+constexpr const char* kGetStart = "TZHttp::Get start！";
+constexpr const char* kWaitWriteFailed = "等待寫数据失败！";
+constexpr const char* kSendFailed = "发送失败！";
+constexpr const char* kSendDone = "发送成功！";
+constexpr const char* kWaitReadFailed = "等待读取数据失败！";
+constexpr const char* kWaitReadDone = "等待读取数据成功！";
+constexpr const char* kSocketError = "SOCKET_ERROR！";
+constexpr const char* kPeerClosed = "连接已断开！";
+constexpr const char* kHeaderFailed = "接收响应报头失败！";
+constexpr const char* kHeaderDone = "接收响应报头成功！";
+constexpr const char* kStatusLineDone = "判断响应报头成功！";
+constexpr const char* kBodyDone = "接收200响应包体成功！";
+constexpr const char* kRedirectDone = "接收302响应成功！";
+constexpr const char* kGetFinish = "TZHttp::Get finish！";
+constexpr const char* kGetExit = "Get 退出！\n";
+
+const quarvel::GetLogNumbers& kLines = quarvel::kEdition.get;
+
+// Writes one of Get's lines where the edition has one.
+void LogStep(const char* message, int n) {
+  if (n != 0) quarvel::LogNumbered(message, n);
+}
+
+// Clears the three texts and the status class; every Get starts here.
+void BeginGet(TZHttp* self) {
+  std::memset(self->szResponseHeader, 0, sizeof self->szResponseHeader);
+  std::memset(self->szRequestHeader, 0, sizeof self->szRequestHeader);
+  std::memset(self->szResponseBody, 0, sizeof self->szResponseBody);
+  self->iRsType = quarvel::kStatusOther;
+  LogStep(kGetStart, kLines.start);
+}
+
+int EndGet(int result) {
+  if (kLines.finish != 0) {
+    quarvel::LogNumbered(kGetFinish, kLines.finish);
+  } else {
+    quarvel::LogText(kGetExit);
+  }
+  return result;
+}
+
+// Receives the header; a failed receive has its own line before the
+// edition's header line.
+bool ReceiveHeader(TZHttp* self, std::size_t* headerLen) {
+  int error = 0;
+  switch (quarvel::ReadHeader(self->hSocket, self->szResponseHeader, quarvel::kHeaderReadLimit,
+                              headerLen, &error)) {
+    case quarvel::kHttpDone:
+      LogStep(kHeaderDone, kLines.headerDone);
+      return true;
+    case quarvel::kHttpReceiveFailed:
+      quarvel::LogNumbered(kSocketError, error);
+      break;
+    case quarvel::kHttpPeerClosed:
+      quarvel::LogNumbered(kPeerClosed, quarvel::kEdition.peerClosedLogNumber);
+      break;
+    default:
+      break;
+  }
+  LogStep(kHeaderFailed, kLines.headerFailed);
+  return false;
+}
+
+// The body of a "200 OK": gathered, or the first receive only.
+bool ReceiveBody(TZHttp* self, std::size_t headerLen) {
+  bool received = quarvel::kEdition.gatherBody
+                      ? quarvel::ReadBody(self->hSocket, self->szResponseBody,
+                                          sizeof self->szResponseBody, self->szResponseHeader,
+                                          headerLen)
+                      : quarvel::ReadBodyOnce(self->hSocket, self->szResponseBody,
+                                              sizeof self->szResponseBody);
+  if (received) LogStep(kBodyDone, kLines.bodyDone);
+  return received;
+}
+
+// Classifies the status line and reads what its class asks for.
+int TakeAnswer(TZHttp* self, std::size_t headerLen) {
+  // A NUL received before the first CR LF ends the text early. Without a CR
+  // LF the current edition takes the whole text for the status line.
+  std::size_t textLen = std::strlen(self->szResponseHeader);
+  std::size_t lineLen = 0;
+  if (!quarvel::FindStatusLine(self->szResponseHeader, textLen, &lineLen)) {
+    if (quarvel::kEdition.statusLineNeedsLineEnd) return 0;
+    lineLen = textLen;
+  }
+  LogStep(kStatusLineDone, kLines.statusLineDone);
+  switch (quarvel::ClassifyStatusLine(self->szResponseHeader, lineLen)) {
+    case quarvel::kStatusOk:
+      self->iRsType = quarvel::kStatusOk;
+      return ReceiveBody(self, headerLen) ? 1 : 0;
+    case quarvel::kStatusRedirect:
+      LogStep(kRedirectDone, kLines.redirectDone);
+      self->iRsType = quarvel::kStatusRedirect;
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+// One attempt at the URL in sUrl; the caller writes the closing line.
+int Fetch(TZHttp* self) {
+  // The one conversion to narrow text of this fetch: host, path and address
+  // are cut from it.
+  quarvel::NarrowText url(self->sUrl.c_str());
+  quarvel::FetchTexts texts;
+  if (url.get() == nullptr || !self->ParseUrl(url.get(), &texts) ||
+      !self->OpenConnection(texts.address)) {
+    return 0;
+  }
+  // A request that cannot be composed whole (longer than the request buffer,
+  // or with a line break in host or path) is never sent.
+  int length = self->BuildRequest(texts.host.c_str(), texts.path);
+  if (length == 0) return 0;
+  if (quarvel::WaitWritable(&self->hSocket, self->iTimeOut) != quarvel::kHttpDone) {
+    LogStep(kWaitWriteFailed, kLines.waitWriteFailed);
+    return 0;
+  }
+  if (quarvel::SendRequest(&self->hSocket, self->szRequestHeader, length) != quarvel::kHttpDone) {
+    LogStep(kSendFailed, kLines.sendFailed);
+    return 0;
+  }
+  LogStep(kSendDone, kLines.sendDone);
+  if (quarvel::WaitReadable(&self->hSocket, self->iTimeOut) != quarvel::kHttpDone) {
+    LogStep(kWaitReadFailed, kLines.waitReadFailed);
+    return 0;
+  }
+  LogStep(kWaitReadDone, kLines.waitReadDone);
+  std::size_t headerLen = 0;
+  if (!ReceiveHeader(self, &headerLen)) return 0;
+  return TakeAnswer(self, headerLen);
+}
+
+}  // namespace
+
+int STDMETHODCALLTYPE TZHttp::Get(const char* url) {
+  BeginGet(this);
+  bool held = quarvel::AnsiToWide(
+      (url == nullptr || url[0] == '\0') ? quarvel::kEdition.defaultUrl : url, &sUrl);
+  return EndGet(held ? Fetch(this) : 0);
+}
+
+int TZHttp::Refetch() {
+  BeginGet(this);
+  bool held = !sUrl.empty() || quarvel::AnsiToWide(quarvel::kEdition.defaultUrl, &sUrl);
+  return EndGet(held ? Fetch(this) : 0);
+}
+
+bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts) {
+  const wchar_t* wide = sUrl.c_str();
+  quarvel::UrlParts parts;
+  if (!quarvel::SplitUrl(reinterpret_cast<const char16_t*>(wide), sUrl.length(), &parts)) {
+    return false;
+  }
+  sPath.Assign(parts.hasPath ? wide + parts.pathBegin : L"/", parts.hasPath ? parts.pathLen : 1);
+  iPort = parts.port;
+  sHostName.Assign(wide + parts.hostBegin, parts.hostLen);
+
+  // The same cuts in the narrow form: "/" and ":" are single bytes there.
+  quarvel::UrlParts narrow;
+  if (!quarvel::SplitUrl(url, std::strlen(url), &narrow) ||
+      !texts->host.Assign(url + narrow.hostBegin, narrow.hostLen)) {
+    return false;
+  }
+  texts->path = narrow.hasPath ? url + narrow.pathBegin : "/";
+
+  if (quarvel::IsNumericHost(texts->host.c_str(), narrow.hostLen)) {
+    sHostAddr.Assign(sHostName.c_str());
+    texts->address = texts->host.c_str();
+    return true;
+  }
+  if (quarvel::ResolveHost(texts->host.c_str(), texts->dotted) != quarvel::kHttpDone) {
+    return false;
+  }
+  // Dotted text is ASCII: it widens unit by unit.
+  wchar_t dotted[quarvel::kDottedAddressSize] = {};
+  for (std::size_t i = 0; i < sizeof texts->dotted && texts->dotted[i] != '\0'; ++i) {
+    dotted[i] = static_cast<wchar_t>(texts->dotted[i]);
+  }
+  sHostAddr.Assign(dotted);
+  texts->address = texts->dotted;
+  return true;
+}
+
+bool TZHttp::OpenConnection(const char* address) {
+  if (!bWsaStarted) return false;
+  return quarvel::Connect(&hSocket, address, iPort, quarvel::kEdition.receiveTimeOutMs) ==
+         quarvel::kHttpDone;
+}
+
+int TZHttp::BuildRequest(const char* host, const char* path) {
+  return static_cast<int>(
+      quarvel::BuildRequestText(szRequestHeader, sizeof szRequestHeader, host, path));
+}
