@@ -4,6 +4,7 @@
 
 #include "classify/Markers.h"
 #include "classify/Provinces.h"
+#include "classify/RulesFile.h"
 #include "classify/Targets.h"
 #include "component/TZHttp.h"
 #include "support/Log.h"
@@ -20,14 +21,15 @@ constexpr const char* kLocationMissing = "CheckRedirction 定位 Location失败�
 
 // A "200 OK" page: a network-up page, or a provider portal page of the
 // caller's province with the target embedded in it.
-int CheckPage(const char* body, char* target, int capacity) {
+int CheckPage(const char* body, const quarvel::ProbeSettings& settings, char* target,
+              int capacity) {
   std::size_t len = std::strlen(body);
   if (len == 0) {
     quarvel::LogText(kEmptyBody);
     return NoTarget;
   }
-  if (std::strstr(body, quarvel::kIpLocationMarker) != nullptr ||
-      std::strstr(body, quarvel::kProbePageMarker) != nullptr) {
+  const char* marker = nullptr;
+  if (quarvel::FindNetworkUpMarker(body, settings, &marker)) {
     quarvel::LogText(kNetworkUp);
     return NetworkUp;
   }
@@ -89,11 +91,13 @@ int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity)
 
   // The last Get's URL again (the IP-location page when there was none);
   // the probe URL stays in sUrl after it: later checks start with it.
-  if (Refetch() == 0) Get(quarvel::kProbeUrl);
+  quarvel::ProbeSettings settings;
+  quarvel::LoadProbeSettings(&settings);
+  if (Refetch(settings.defaultUrl) == 0) Fetch(settings.probeUrl);
 
   switch (iRsType) {
     case quarvel::kStatusOk:
-      return CheckPage(szResponseBody, target, room);
+      return CheckPage(szResponseBody, settings, target, room);
     case quarvel::kStatusRedirect:
       return CheckRedirect(szResponseHeader, target, room);
     default:

@@ -7,6 +7,7 @@
 #include "classify/Markers.h"
 #include "include/Quarvel.h"
 #include "support/CodePage.h"
+#include "support/Edition.h"
 #include "support/Log.h"
 #include "support/Settings.h"
 #include "support/SetupRegistry.h"
@@ -33,6 +34,13 @@ bool RulesFileExists(const wchar_t* path) {
 }
 
 namespace {
+
+constexpr const char* kProbeUrlRefused =
+    "Quarvel.ini [Probe] Url is no http:// address a request can be sent to: the built-in probe page is used.\n";
+constexpr const char* kIpLocationUrlRefused =
+    "Quarvel.ini [Probe] IpLocationUrl is no http:// address a request can be sent to: the built-in IP-location page is used.\n";
+constexpr const char* kMarkerRefused =
+    "Quarvel.ini [Probe] Marker is longer than any page body the library keeps: it never matches.\n";
 
 std::size_t ReadPrivateProfile(const void* rulesPath, const char* section, const char* key,
                                char* value, std::size_t capacity) {
@@ -66,6 +74,20 @@ static_assert(Same(kErrPasswordCode, ErrPassword) && Same(kAccountExpireCode, Ac
               "rule codes match DisconType");
 
 RulesSource PrivateProfileRules(const char* rulesPath) { return {ReadPrivateProfile, rulesPath}; }
+
+void LoadProbeSettings(ProbeSettings* settings) {
+  BuiltInProbeSettings(kProbeUrl, kEdition.defaultUrl, settings);
+  if (!kEdition.readsProbeSection) return;
+  WideText rulesPath;
+  RulesFilePath(&rulesPath);
+  NarrowText narrowPath(rulesPath.c_str());
+  if (narrowPath.get() == nullptr) return;
+  ReadProbeSettings(PrivateProfileRules(narrowPath.get()), kProbeUrl, kEdition.defaultUrl,
+                    settings);
+  if (settings->probeUrlState == SettingState::kRefused) LogText(kProbeUrlRefused);
+  if (settings->defaultUrlState == SettingState::kRefused) LogText(kIpLocationUrlRefused);
+  if (settings->markerState == SettingState::kRefused) LogText(kMarkerRefused);
+}
 
 int ApplyProvinceRules(const Province& province, const RulesSource& rules, const char* target,
                        wchar_t* page, unsigned int pageCount) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "classify/ProbeSettings.h"
 #include "classify/Provinces.h"
 #include "support/Text.h"
 
@@ -16,6 +17,11 @@ bool RulesFilePath(WideText* path);
 
 // True when a file (not a directory) exists at path.
 bool RulesFileExists(const wchar_t* path);
+
+// The probe's settings for one check or Get: the rules file's [Probe]
+// section where the edition reads one (a refused value is logged once), else
+// the edition's built-in pages.
+void LoadProbeSettings(ProbeSettings* settings);
 
 // The rules file at rulesPath (ANSI), read with the private-profile call.
 RulesSource PrivateProfileRules(const char* rulesPath);

@@ -17,6 +17,7 @@ function(quarvel_wine_path out path)
   string(REPLACE "/" "\\\\" winpath "Z:${path}")
   set(${out} "${winpath}" PARENT_SCOPE)
 endfunction()
+quarvel_wine_path(probe_page ${PROJECT_SOURCE_DIR}/tools/probe/index.html)
 quarvel_wine_path(current_dll ${QUARVEL_DIST_DIR}/current/Quarvel.dll)
 quarvel_wine_path(earlier_dll ${QUARVEL_DIST_DIR}/earlier/Quarvel.dll)
 
@@ -24,6 +25,7 @@ add_library(quarvel_testbench STATIC tests/wine/TestBench.cpp)
 target_include_directories(quarvel_testbench PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_definitions(quarvel_testbench PUBLIC
   QUARVEL_CURRENT_DLL="${current_dll}" QUARVEL_EARLIER_DLL="${earlier_dll}"
+  QUARVEL_PROBE_PAGE="${probe_page}"
   WIN32_LEAN_AND_MEAN)
 target_compile_options(quarvel_testbench PUBLIC -fexec-charset=CP936)
 target_link_libraries(quarvel_testbench PUBLIC quarvel_scenario gtest advapi32 version ws2_32 ole32)

@@ -8,8 +8,9 @@ namespace quarvel {
 
 // The current edition purges old logs, bounds every receive by one second,
 // numbers ReadHeader's peer-closed line 285, fetches the IP-location page by
-// default, gathers a body from several receives and logs only Get's failures.
-const Edition kEdition = {true, 1000, 285, kIpLocationUrl, false, true,
+// default (or the rules file's choice), gathers a body from several receives
+// and logs only Get's failures.
+const Edition kEdition = {true, 1000, 285, kIpLocationUrl, true, false, true,
                           {0, 528, 538, 0, 545, 0, 552, 0, 0, 0, 0, 0}};
 
 void StartUnits() {

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "classify/RulesFile.h"
 #include "component/TZHttp.h"
 #include "http/Exchange.h"
 #include "http/UrlParts.h"
@@ -115,7 +116,7 @@ int TakeAnswer(TZHttp* self, std::size_t headerLen) {
 }
 
 // One attempt at the URL in sUrl; the caller writes the closing line.
-int Fetch(TZHttp* self) {
+int FetchUrl(TZHttp* self) {
   // The one conversion to narrow text of this fetch: host, path and address
   // are cut from it.
   quarvel::NarrowText url(self->sUrl.c_str());
@@ -150,16 +151,24 @@ int Fetch(TZHttp* self) {
 }  // namespace
 
 int STDMETHODCALLTYPE TZHttp::Get(const char* url) {
-  BeginGet(this);
-  bool held = quarvel::AnsiToWide(
-      (url == nullptr || url[0] == '\0') ? quarvel::kEdition.defaultUrl : url, &sUrl);
-  return EndGet(held ? Fetch(this) : 0);
+  if (url == nullptr || url[0] == '\0') {
+    quarvel::ProbeSettings settings;
+    quarvel::LoadProbeSettings(&settings);
+    return Fetch(settings.defaultUrl);
+  }
+  return Fetch(url);
 }
 
-int TZHttp::Refetch() {
+int TZHttp::Fetch(const char* url) {
   BeginGet(this);
-  bool held = !sUrl.empty() || quarvel::AnsiToWide(quarvel::kEdition.defaultUrl, &sUrl);
-  return EndGet(held ? Fetch(this) : 0);
+  bool held = quarvel::AnsiToWide(url, &sUrl);
+  return EndGet(held ? FetchUrl(this) : 0);
+}
+
+int TZHttp::Refetch(const char* defaultUrl) {
+  BeginGet(this);
+  bool held = !sUrl.empty() || quarvel::AnsiToWide(defaultUrl, &sUrl);
+  return EndGet(held ? FetchUrl(this) : 0);
 }
 
 bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts) {

@@ -64,9 +64,11 @@ class TZHttp final : public IZHttp {
   bool OpenConnection(const char* address);
   int BuildRequest(const char* host, const char* path);
   void CloseConnection();
-  // Get of the URL in sUrl as it stands (the edition's default page when it
-  // is empty): the redirection check fetches again what the last Get fetched.
-  int Refetch();
+  // Get of url, which is not empty.
+  int Fetch(const char* url);
+  // Get of the URL in sUrl as it stands (defaultUrl when it is empty): the
+  // redirection check fetches again what the last Get fetched.
+  int Refetch(const char* defaultUrl);
 
   // The record, after the slot table pointer.
   bool bWsaStarted;          // the socket library start-up succeeded

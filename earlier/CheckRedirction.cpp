@@ -8,6 +8,7 @@
 #include "classify/Provinces.h"
 #include "classify/Targets.h"
 #include "component/TZHttp.h"
+#include "support/Edition.h"
 #include "support/Log.h"
 
 namespace {
@@ -77,7 +78,7 @@ int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity)
   if (room > 0) std::memset(target, 0, static_cast<std::size_t>(room));
   quarvel::LogNumbered(kCheckStart, 659);
   // The last Get's URL again; the probe URL when there was none.
-  Refetch();
+  Refetch(quarvel::kEdition.defaultUrl);
   quarvel::LogNumbered(kFetched, 669);
 
   Outcome outcome = {NoTarget, true};

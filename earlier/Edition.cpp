@@ -10,7 +10,7 @@ namespace quarvel {
 // line 317, fetches the probe page by default, stops at a header without CR
 // LF, takes a body from one receive, logs every step of Get, and has no unit
 // Common.
-const Edition kEdition = {false, 0, 317, kProbeUrl, true, false,
+const Edition kEdition = {false, 0, 317, kProbeUrl, false, true, false,
                           {535, 0, 569, 575, 0, 581, 588, 593, 605, 614, 623, 631}};
 
 void StartUnits() {

@@ -26,6 +26,9 @@ struct Edition {
   int receiveTimeOutMs;     // SO_RCVTIMEO set on every connection; 0: none
   int peerClosedLogNumber;  // number of ReadHeader's "connection closed" line
   const char* defaultUrl;   // what Get fetches for empty text
+  // The rules file's [Probe] section may name other probe and default pages
+  // and one more network-up marker.
+  bool readsProbeSection;
   // A header without CR LF ends Get (else the whole text is the status line).
   bool statusLineNeedsLineEnd;
   // The body of a "200 OK" is gathered from several receives (else one).

@@ -3,32 +3,14 @@
 // from.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <map>
 #include <string>
 
 #include "classify/Provinces.h"
+#include "tests/native/MemoryRules.h"
 
 namespace quarvel {
 namespace {
-
-// Rules as "Section.Key" -> value; every read is recorded.
-struct MemoryRules {
-  std::map<std::string, std::string> values;
-  std::string keysRead;  // "Key,Key,..."
-};
-
-std::size_t ReadMemory(const void* context, const char* section, const char* key, char* value,
-                       std::size_t capacity) {
-  auto* rules = static_cast<MemoryRules*>(const_cast<void*>(context));
-  rules->keysRead += std::string(rules->keysRead.empty() ? "" : ",") + key;
-  auto found = rules->values.find(std::string(section) + "." + key);
-  if (found == rules->values.end()) return 0;
-  std::size_t n = std::min(found->second.size(), capacity - 1);
-  std::memcpy(value, found->second.data(), n);
-  return n;
-}
 
 struct RuleCase {
   const char* name;
@@ -51,7 +33,7 @@ TEST_P(ProvinceRules, FirstHitDecides) {
   ASSERT_NE(province, nullptr);
   MemoryRules rules{c.rules, ""};
   RuleValues values = {};
-  int hit = FindRuleHit(*province, {ReadMemory, &rules}, c.target, &values);
+  int hit = FindRuleHit(*province, rules.Source(), c.target, &values);
   EXPECT_EQ(rules.keysRead, c.keysRead);
   if (c.code == 0) {
     EXPECT_EQ(hit, -1);

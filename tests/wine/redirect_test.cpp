@@ -3,6 +3,7 @@
 // pages, the probe fallback, the province code, and bounded targets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -98,6 +99,66 @@ TEST_F(Redirect, ProbeUrlAnswersWhenTheFirstFetchFailsAndSticks) {
   ASSERT_GE(exchanges.size(), 3u);
   EXPECT_EQ(exchanges[1].host, kProbeHost);
   EXPECT_EQ(exchanges[2].host, kProbeHost);  // the next check starts with the probe URL
+}
+
+// The rules file's [Probe] section: another probe page, IP-location page or
+// marker, and values that cannot be used.
+TEST_F(Redirect, ShippedProbePageAtTheConfiguredUrl) {
+  server_.Route("localhost", "/probe", Respond(Ok(bench::ReadFile(QUARVEL_PROBE_PAGE))));
+  Serve(scenario::CloseAtOnce(), Respond(Ok("")));
+  bench::WriteRules(dir_, "[Probe]\r\nUrl=http://localhost/probe\r\n");
+  std::string target;
+  EXPECT_EQ(Check(&target), NetworkUp);
+  auto exchanges = server_.Exchanges();
+  ASSERT_EQ(exchanges.size(), 2u);
+  EXPECT_EQ(exchanges[1].host, "localhost");
+  EXPECT_EQ(bench::LogMessages(dir_).back(), "网络通。");
+}
+
+TEST_F(Redirect, ConfiguredMarkerKeepsTheFileBytes) {
+  // Today's probe page: UTF-8, no blank after the title text.
+  const std::string utf8Title = u8"百度一下，你就知道";
+  Serve(scenario::CloseAtOnce(), Respond(Ok("<title>" + utf8Title + "</title>")));
+  bench::SetProvince("13");
+  std::string target;
+  EXPECT_EQ(Check(&target), NoTarget);
+  bench::WriteRules(dir_, "[Probe]\r\nMarker=" + utf8Title + "\r\n");
+  EXPECT_EQ(Check(&target), NetworkUp);
+}
+
+TEST_F(Redirect, ConfiguredIpLocationPageIsTheDefault) {
+  server_.Route("localhost", "/where", Respond(Ok("<p>您的IP地址</p>")));
+  Serve(Respond(Ok("")), Respond(Ok("")));
+  bench::WriteRules(dir_, "[Probe]\r\nIpLocationUrl=http://localhost/where\r\n");
+  std::string target;
+  EXPECT_EQ(Check(&target), NetworkUp);
+  EXPECT_EQ(Component()->Get(""), 1);
+  auto exchanges = server_.Exchanges();
+  ASSERT_EQ(exchanges.size(), 2u);
+  for (const auto& exchange : exchanges) EXPECT_EQ(exchange.path, "/where");
+}
+
+TEST_F(Redirect, UnusableProbeValuesAreNamedInTheLogAndIgnored) {
+  Serve(scenario::CloseAtOnce(), Respond(Ok("<title>百度一下，你就知道 </title>")));
+  bench::WriteRules(dir_, "[Probe]\r\nUrl=https://localhost/\r\nIpLocationUrl=\r\nMarker=" +
+                              std::string(6024, 'm') + "\r\n");
+  bench::SetProvince("13");
+  bench::Library library(bench::EditionId::kCurrent);
+  IZHttp* component = library.Create();
+  wchar_t buffer[260] = L"";
+  EXPECT_EQ(component->CheckNetDisconType(buffer, 260), NetworkUpType);
+  component->Release();
+  auto exchanges = server_.Exchanges();
+  ASSERT_EQ(exchanges.size(), 2u);
+  EXPECT_EQ(exchanges[0].path, "/city.asp");
+  EXPECT_EQ(exchanges[1].host, kProbeHost);
+  std::vector<std::string> log = bench::LogMessages(dir_);
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[0].find("Quarvel.ini [Probe] Url is"), 0u) << log[0];
+  EXPECT_EQ(log[1].find("Quarvel.ini [Probe] Marker is"), 0u) << log[1];
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) { return line.find("[Probe]") != std::string::npos; }),
+            2);
 }
 
 TEST_F(Redirect, EmptyBodiesGiveNoTarget) {

@@ -1,0 +1,64 @@
+// The probe's settings: the optional [Probe] section of the rules file lets a
+// deployment name its own probe page, IP-location page and one more
+// network-up marker, read afresh for every check. Portable: the file is read
+// through a RulesSource, and nothing is logged here.
+#ifndef QUARVEL_CLASSIFY_PROBESETTINGS_H
+#define QUARVEL_CLASSIFY_PROBESETTINGS_H
+
+#include <cstddef>
+
+#include "classify/Provinces.h"
+#include "http/HttpBytes.h"
+
+namespace quarvel {
+
+constexpr const char* kProbeSection = "Probe";
+constexpr const char* kProbeUrlKey = "Url";
+constexpr const char* kIpLocationUrlKey = "IpLocationUrl";
+constexpr const char* kMarkerKey = "Marker";
+
+// A value that fills its read buffer may have been cut, and is refused. A
+// URL that long could never be requested: the request holds it and more.
+constexpr std::size_t kProbeUrlReadSize = kRequestHeaderSize;
+// A marker is read into a buffer one byte larger than the longest body, so
+// that a marker no body can hold is told from one that fits.
+constexpr std::size_t kMarkerReadSize = kResponseBodySize + 1;
+
+enum class SettingState {
+  kBuiltIn,     // key missing or empty: the built-in value holds
+  kConfigured,  // the file's value is used
+  kRefused,     // the file's value cannot be used (see ReadProbeSettings)
+};
+
+struct ProbeSettings {
+  const char* probeUrl;    // the probe page, fetched when the first fetch fails
+  const char* defaultUrl;  // what Get fetches for empty text: the IP-location page
+  const char* marker;      // one more network-up marker; null: none
+  SettingState probeUrlState, defaultUrlState, markerState;
+  char probeUrlValue[kProbeUrlReadSize];
+  char defaultUrlValue[kProbeUrlReadSize];
+  char markerValue[kMarkerReadSize];
+};
+
+// True when Get could send a request for url: an "http://" URL whose request
+// fits the request buffer, without CR or LF in its host or path.
+bool IsRequestableUrl(const char* url);
+
+// Reads [Probe] through rules ("Url", "IpLocationUrl" for the default page,
+// "Marker"). A URL that is not requestable is refused and the built-in one
+// kept; a marker longer than a body can be is refused, as it could never
+// match. Without the section, the file or a key, the built-in values hold and
+// no marker is added.
+void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
+                       const char* builtInDefaultUrl, ProbeSettings* settings);
+
+// The built-in pages alone, for an edition that reads no [Probe] section.
+void BuiltInProbeSettings(const char* probeUrl, const char* defaultUrl, ProbeSettings* settings);
+
+// True when body (NUL-terminated) holds one of the built-in network-up
+// markers or the configured one; *which gets the marker found.
+bool FindNetworkUpMarker(const char* body, const ProbeSettings& settings, const char** which);
+
+}  // namespace quarvel
+
+#endif

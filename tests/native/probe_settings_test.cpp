@@ -1,0 +1,92 @@
+// The [Probe] section: which values are taken, which are refused, and the
+// markers that then prove the network up.
+#include "classify/ProbeSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "classify/Markers.h"
+#include "tests/native/MemoryRules.h"
+
+namespace quarvel {
+namespace {
+
+constexpr const char* kBuiltInProbe = "http://probe.example/";
+constexpr const char* kBuiltInDefault = "http://ip.example/where";
+
+struct ProbeCase {
+  const char* name;
+  std::map<std::string, std::string> rules;
+  const char* probeUrl;
+  const char* defaultUrl;
+  SettingState probeState, defaultState, markerState;
+};
+
+void PrintTo(const ProbeCase& c, std::ostream* out) { *out << c.name; }
+
+class ProbeSection : public ::testing::TestWithParam<ProbeCase> {};
+
+TEST_P(ProbeSection, TakesUsableValuesOnly) {
+  const ProbeCase& c = GetParam();
+  MemoryRules rules{c.rules, ""};
+  ProbeSettings settings;
+  ReadProbeSettings(rules.Source(), kBuiltInProbe, kBuiltInDefault, &settings);
+  EXPECT_STREQ(settings.probeUrl, c.probeUrl);
+  EXPECT_STREQ(settings.defaultUrl, c.defaultUrl);
+  EXPECT_EQ(settings.probeUrlState, c.probeState);
+  EXPECT_EQ(settings.defaultUrlState, c.defaultState);
+  EXPECT_EQ(settings.markerState, c.markerState);
+  EXPECT_EQ(settings.marker != nullptr, c.markerState == SettingState::kConfigured);
+}
+
+using S = SettingState;
+const std::string kLongPath(1100, 'p');
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ProbeSection,
+    ::testing::Values(
+        ProbeCase{"NoSection", {}, kBuiltInProbe, kBuiltInDefault, S::kBuiltIn, S::kBuiltIn,
+                  S::kBuiltIn},
+        ProbeCase{"BothUrls",
+                  {{"Probe.Url", "http://mine.example:8080/p"},
+                   {"Probe.IpLocationUrl", "HTTP://10.0.0.1"}},
+                  "http://mine.example:8080/p", "HTTP://10.0.0.1", S::kConfigured, S::kConfigured,
+                  S::kBuiltIn},
+        ProbeCase{"RefusedUrls",
+                  {{"Probe.Url", "https://mine.example/"},
+                   {"Probe.IpLocationUrl", "http://mine.example/" + kLongPath}},
+                  kBuiltInProbe, kBuiltInDefault, S::kRefused, S::kRefused, S::kBuiltIn},
+        ProbeCase{"LineBreakInPath", {{"Probe.Url", "http://mine.example/a\r\nX: y"}},
+                  kBuiltInProbe, kBuiltInDefault, S::kRefused, S::kBuiltIn, S::kBuiltIn},
+        ProbeCase{"EmptyValuesIgnored", {{"Probe.Url", ""}, {"Probe.Marker", ""}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn},
+        ProbeCase{"Marker", {{"Probe.Marker", "probe ok"}}, kBuiltInProbe, kBuiltInDefault,
+                  S::kBuiltIn, S::kBuiltIn, S::kConfigured},
+        ProbeCase{"MarkerLongestBodyStillMatches",
+                  {{"Probe.Marker", std::string(kResponseBodySize - 1, 'm')}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kConfigured},
+        ProbeCase{"MarkerLongerThanAnyBody",
+                  {{"Probe.Marker", std::string(kResponseBodySize, 'm')}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kRefused}),
+    [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+
+TEST(NetworkUpMarkers, BuiltInFirstThenConfigured) {
+  MemoryRules rules{{{"Probe.Marker", "Probe OK"}}, ""};
+  ProbeSettings settings;
+  ReadProbeSettings(rules.Source(), kBuiltInProbe, kBuiltInDefault, &settings);
+  const char* which = nullptr;
+  EXPECT_TRUE(FindNetworkUpMarker("<p>Probe OK</p>", settings, &which));
+  EXPECT_STREQ(which, "Probe OK");
+  std::string both = std::string("Probe OK ") + kProbePageMarker;
+  EXPECT_TRUE(FindNetworkUpMarker(both.c_str(), settings, &which));
+  EXPECT_STREQ(which, kProbePageMarker);
+  EXPECT_FALSE(FindNetworkUpMarker("<p>probe ok</p>", settings, &which));  // case counts
+
+  BuiltInProbeSettings(kBuiltInProbe, kBuiltInDefault, &settings);
+  EXPECT_FALSE(FindNetworkUpMarker("<p>Probe OK</p>", settings, &which));
+  EXPECT_TRUE(FindNetworkUpMarker(kIpLocationMarker, settings, &which));
+}
+
+}  // namespace
+}  // namespace quarvel
