@@ -11,13 +11,24 @@ function(quarvel_tool target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 endfunction()
 
-quarvel_tool(quarvel-check tools/check/quarvel-check.cpp tools/check/TextOut.cpp)
-target_link_libraries(quarvel-check PRIVATE shell32)
+# quarvel-check explains a check with the library's own tables and byte
+# tests, compiled as the library compiles them (GBK texts).
+add_library(quarvel_check_core OBJECT
+  classify/Provinces.cpp classify/ProvinceRules.cpp earlier/ProvinceRules.cpp
+  classify/ProbeSettings.cpp classify/RuleMatch.cpp http/UrlParts.cpp http/HttpBytes.cpp
+  component/ProvinceCode.cpp support/Bytes.cpp)
+target_include_directories(quarvel_check_core PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+target_compile_options(quarvel_check_core PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=CP936)
+quarvel_tool(quarvel-check tools/check/quarvel-check.cpp tools/check/TextOut.cpp
+             tools/check/Explain.cpp $<TARGET_OBJECTS:quarvel_check_core>)
+target_compile_options(quarvel-check PRIVATE -fexec-charset=CP936)
+target_link_libraries(quarvel-check PRIVATE shell32 advapi32)
 
 # The scenarios carry GBK page texts.
 add_library(quarvel_simulator STATIC tools/simulator/Scenarios.cpp)
 target_include_directories(quarvel_simulator PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_options(quarvel_simulator PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=CP936)
+target_compile_definitions(quarvel_simulator PRIVATE QUARVEL_PROBE_PAGE="${probe_page}")
 target_link_libraries(quarvel_simulator PUBLIC quarvel_scenario)
 
 quarvel_tool(quarvel-sim tools/simulator/quarvel-sim.cpp)

@@ -14,7 +14,7 @@ set -uo pipefail
 
 # Wine's ANSI code page follows the locale's language: 936 for zh_CN. Set for
 # Wine alone, so that this shell needs no such locale installed.
-wine() { LC_ALL=zh_CN.GB2312 command "${QUARVEL_WINE:-wine}" "$@"; }
+wine() { env LC_ALL=zh_CN.GB2312 "${QUARVEL_WINE:-wine}" "$@"; }
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 win_build="${QUARVEL_WIN_BUILD:-$root/build/win}"
@@ -64,13 +64,14 @@ set_setup_value() {
     { say "cannot write registry value $1"; exit 1; }
 }
 
-# A fresh install folder for a scenario, made the installation in the
-# registry, with the province's channel.
+# A fresh install folder for a scenario, with its rules file, made the
+# installation in the registry, with the province's channel.
 prepare_install() {
   local dir="$work/$1" code="$2"
   rm -rf "$dir"
   mkdir -p "$dir/Data"
-  cp "$work/Quarvel.ini" "$dir/Data/Quarvel.ini"
+  wine "$sim_exe" --rules "$1" >"$dir/Data/Quarvel.ini" ||
+    { say "quarvel-sim --rules $1 failed"; exit 1; }
   set_setup_value InstallPath "$(wine_path "$dir")\\"
   set_setup_value channel "x-$code"
 }
@@ -111,6 +112,7 @@ print_header() {
 
 failures=0
 rows=0
+notes=()
 
 # One row: both calls of one edition in one scenario, checked against the
 # table's expectations.
@@ -135,8 +137,10 @@ run_row() {
 }
 
 run_scenario() {
-  local name province code cur_rr cur_dt cur_page earl_rr earl_dt earl_page
-  IFS=$'\t' read -r name province code cur_rr cur_dt cur_page earl_rr earl_dt earl_page _ <<<"$1"
+  local name province code cur_rr cur_dt cur_page earl_rr earl_dt earl_page summary note
+  IFS=$'\t' read -r name province code cur_rr cur_dt cur_page earl_rr earl_dt earl_page summary \
+    note <<<"$1"
+  [ "${note:--}" = - ] || notes+=("$name: $note")
   prepare_install "$name" "$code"
   if ! start_simulator "$name"; then
     failures=$((failures + 1))
@@ -178,13 +182,17 @@ main() {
   rm -rf "$work"
   mkdir -p "$work"
   scenarios="$(wine "$sim_exe" --list)" || { say "quarvel-sim --list failed"; exit 1; }
-  wine "$sim_exe" --rules >"$work/Quarvel.ini" || { say "quarvel-sim --rules failed"; exit 1; }
 
   print_header
   while IFS= read -r line <&3; do
     selected "${line%%$'\t'*}" "$@" && run_scenario "$line"
   done 3<<<"$scenarios"
   [ $rows -gt 0 ] || { say "no such scenario: $*"; exit 2; }
+  if [ ${#notes[@]} -gt 0 ]; then
+    echo
+    echo "Why:"
+    printf '  %s\n' "${notes[@]}"
+  fi
 
   show_log
   echo

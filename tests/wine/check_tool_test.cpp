@@ -8,6 +8,7 @@
 #include <utility>
 #include <string>
 
+#include "support/Settings.h"
 #include "tests/wine/TestBench.h"
 #include "tools/scenario/ScenarioServer.h"
 #include "tools/simulator/Scenarios.h"
@@ -118,7 +119,7 @@ class CheckToolAgainstSimulator : public ::testing::Test {
     ASSERT_NE(chosen, nullptr) << name;
     bench::ResetSetupKey();
     std::string dir = bench::FreshInstallDir("check-tool-" + name);
-    bench::WriteRules(dir, sim::SampleRules());
+    bench::WriteRules(dir, sim::RulesFor(*chosen));
     bench::SetProvince(chosen->code);
     sim::Install(*chosen, &server_);
     ASSERT_TRUE(server_.Start(sim::kHttpPort));
@@ -126,9 +127,12 @@ class CheckToolAgainstSimulator : public ::testing::Test {
   scenario::Server server_;
 };
 
-TEST_F(CheckToolAgainstSimulator, ClassifyPrintsOneJsonObject) {
+TEST_F(CheckToolAgainstSimulator, ClassifyPrintsOneJsonObjectThatExplainsItself) {
   Serve("sx-arrears-302");
   for (bench::EditionId edition : {bench::EditionId::kCurrent, bench::EditionId::kEarlier}) {
+    // The current edition asks the IP-location page first, the earlier one the probe page.
+    std::string asked =
+        edition == bench::EditionId::kCurrent ? quarvel::kIpLocationUrl : quarvel::kProbeUrl;
     Outcome run = RunCheck(DllArg(edition) + "--json --timeout 2000");
     EXPECT_EQ(run.status, 0u);
     EXPECT_TRUE(run.err.empty()) << run.err;
@@ -141,7 +145,11 @@ TEST_F(CheckToolAgainstSimulator, ClassifyPrintsOneJsonObject) {
                            "arrears.html\",\"elapsedMs\":";
     EXPECT_EQ(run.out.substr(0, expected.size()), expected) << run.out;
     std::string rest = run.out.substr(std::min(expected.size(), run.out.size()));
-    EXPECT_TRUE(std::regex_match(rest, std::regex("[0-9]+\\}\n"))) << rest;
+    std::string explained = ",\"answeredUrl\":\"" + asked +
+                            "\",\"status\":\"redirect (HTTP/1.1 302 Found)\",\"targetFrom\":\"the "
+                            "Location header\",\"rule\":\"[ShanXi] AccountExpirePage\"}\n";
+    EXPECT_TRUE(std::regex_match(rest, std::regex("[0-9]+" + std::regex_replace(
+        explained, std::regex(R"([\[\](){}.])"), R"(\$&)")))) << rest;
   }
 }
 
@@ -163,11 +171,21 @@ TEST_F(CheckToolAgainstSimulator, RedirectShowsTheTargetsControlCharacters) {
   EXPECT_NE(text.out.find("target: \"" + kEscaped + "\"\n"), std::string::npos) << text.out;
 }
 
-TEST_F(CheckToolAgainstSimulator, NetworkUpLeavesThePageEmpty) {
+TEST_F(CheckToolAgainstSimulator, NetworkUpLeavesThePageEmptyAndNamesItsMarker) {
   Serve("network-up");
   Outcome run = RunCheck(DllArg(bench::EditionId::kEarlier));
   EXPECT_EQ(run.status, 0u);
   EXPECT_NE(run.out.find("DisconType: 3 NetworkUp\npage: \"\"\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nmarker: built-in probe page marker\n"), std::string::npos) << run.out;
+}
+
+TEST_F(CheckToolAgainstSimulator, ConfiguredMarkerIsNamed) {
+  Serve("today-utf8-marker");
+  Outcome run = RunCheck(DllArg(bench::EditionId::kCurrent) + "redirect");
+  EXPECT_NE(run.out.find("\nansweredUrl: " + std::string(quarvel::kProbeUrl) +
+                         "\nstatus: 200 OK\nmarker: configured marker ([Probe] Marker)\n"),
+            std::string::npos)
+      << run.out;
 }
 
 // Page bytes as the server sends them, and what get prints of them.

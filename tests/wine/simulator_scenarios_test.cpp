@@ -40,7 +40,7 @@ class SimulatorScenario : public ::testing::TestWithParam<std::tuple<std::string
     ASSERT_NE(scenario_, nullptr);
     bench::ResetSetupKey();
     installDir_ = bench::FreshInstallDir("simulator-" + scenario_->name);
-    bench::WriteRules(installDir_, sim::SampleRules());
+    bench::WriteRules(installDir_, sim::RulesFor(*scenario_));
     bench::SetProvince(scenario_->code);
     sim::Install(*scenario_, &server_);
     ASSERT_TRUE(server_.Start(sim::kHttpPort));

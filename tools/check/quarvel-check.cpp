@@ -16,6 +16,7 @@
 
 #include "include/Quarvel.h"
 #include "tools/check/CodeNames.h"
+#include "tools/check/Explain.h"
 #include "tools/check/TextOut.h"
 
 namespace {
@@ -202,6 +203,7 @@ class Host {
   }
 
   IZHttp* component() const { return component_; }
+  HMODULE module() const { return module_; }
 
  private:
   HMODULE module_ = nullptr;
@@ -262,10 +264,26 @@ Field PathField(const wchar_t* key, const std::wstring& path) {
                Key(key) + textout::JsonWide(path.c_str(), path.size())};
 }
 
-void Classify(IZHttp* component, std::vector<Field>* fields) {
+// What the check went by: one line each, left out where it does not apply.
+void Explain(const explain::Facts& facts, std::vector<Field>* fields) {
+  const struct {
+    const wchar_t* key;
+    const std::string& text;
+  } items[] = {{L"answeredUrl", facts.answeredUrl}, {L"status", facts.status},
+               {L"marker", facts.marker},           {L"targetFrom", facts.targetFrom},
+               {L"rule", facts.rule}};
+  for (const auto& item : items) {
+    if (item.text.empty()) continue;
+    fields->push_back(Field{std::wstring(item.key) + L": " +
+                                textout::VisibleNarrow(item.text.data(), item.text.size()),
+                            Key(item.key) + textout::JsonNarrow(item.text.data(), item.text.size())});
+  }
+}
+
+void Classify(const Host& host, std::vector<Field>* fields) {
   wchar_t page[kPageUnits + 1] = {};
   Stopwatch watch;
-  int type = component->CheckNetDisconType(page, kPageUnits);
+  int type = host.component()->CheckNetDisconType(page, kPageUnits);
   long long ms = watch.ElapsedMs();
   std::size_t units = wcsnlen(page, kPageUnits);
   fields->push_back(
@@ -273,18 +291,22 @@ void Classify(IZHttp* component, std::vector<Field>* fields) {
   fields->push_back(Field{L"page: \"" + textout::VisibleWide(page, units) + L"\"",
                           Key(L"page") + textout::JsonWide(page, units)});
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
+  // A rule decides only on a target the dispatch's own check found.
+  int redirection = type == NetworkUpType ? NetworkUp : type == Unclassified ? -1 : TargetFound;
+  Explain(explain::AfterCheck(host.module(), host.component(), redirection, type), fields);
 }
 
-void Redirect(IZHttp* component, std::vector<Field>* fields) {
+void Redirect(const Host& host, std::vector<Field>* fields) {
   char target[kTargetSize + 1] = {};
   const int capacity = kTargetSize;
   Stopwatch watch;
-  int result = component->CheckRedirction(target, &capacity);
+  int result = host.component()->CheckRedirction(target, &capacity);
   long long ms = watch.ElapsedMs();
   fields->push_back(CodeField(L"RedirectionResult", L"result", L"resultName", result,
                               codes::RedirectionName(result)));
   fields->push_back(QuotedField(L"target", target, strnlen(target, kTargetSize)));
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
+  Explain(explain::AfterCheck(host.module(), host.component(), result, -1), fields);
 }
 
 std::string Narrow(const std::wstring& text) {
@@ -368,8 +390,8 @@ int Run() {
   fields.push_back(PathField(L"dll", dll));
   fields.push_back(NumberField(L"timeout", L"timeoutMs", options.timeOutMs, L" ms"));
   switch (options.command) {
-    case Command::kClassify: Classify(host.component(), &fields); break;
-    case Command::kRedirect: Redirect(host.component(), &fields); break;
+    case Command::kClassify: Classify(host, &fields); break;
+    case Command::kRedirect: Redirect(host, &fields); break;
     case Command::kGet: Get(host.component(), options.url, &fields); break;
   }
   WriteOut(Render(fields, options.json));

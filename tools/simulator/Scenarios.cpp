@@ -1,5 +1,7 @@
 #include "tools/simulator/Scenarios.h"
 
+#include <cstdio>
+
 #include "support/Settings.h"
 
 namespace sim {
@@ -25,6 +27,13 @@ const char kProbeBody[] =
     "<html><head><title>百度一下，你就知道 </title></head>"
     "<body><form action=\"/s\"><input name=\"wd\"></form></body></html>";
 
+// The public probe page as it is served today: UTF-8, and no blank after
+// the title text, so the GBK probe marker never occurs in it.
+const char kTodaysProbeBody[] =
+    u8"<html><head><meta charset=\"utf-8\"><title>百度一下，你就知道</title></head>"
+    u8"<body><form action=\"/s\"><input name=\"wd\"></form></body></html>";
+const char kTodaysProbeTitle[] = u8"百度一下，你就知道";
+
 std::string RefreshPage(const std::string& equiv, const std::string& address) {
   return "<html><head><meta http-equiv=\"" + equiv + "\" content=\"0;url=" + address +
          "\"></head><body>您的账户已欠费，正在转到缴费页面……</body></html>";
@@ -38,6 +47,14 @@ std::string GuangXiPage(const std::string& nodeId) {
 
 Expected Found(int discon, const std::string& page) { return Expected{1, discon, page}; }
 
+// A row of today's internet: its [Probe] keys (if any) and why the editions
+// answer as they do.
+Scenario Today(Scenario s, const std::string& probeKeys, const std::string& note) {
+  if (!probeKeys.empty()) s.probeSection = "[Probe]\r\n" + probeKeys;
+  s.note = note;
+  return s;
+}
+
 Scenario Make(const std::string& name, const std::string& province, const std::string& summary,
               Play play, const std::string& status, const std::string& text,
               const Expected& current, const Expected& earlier) {
@@ -49,7 +66,7 @@ Scenario Make(const std::string& name, const std::string& province, const std::s
   for (const auto& entry : kCodes) {
     if (province == entry.province) code = entry.code;
   }
-  return Scenario{name, province, code, summary, play, status, text, current, earlier};
+  return Scenario{name, province, code, summary, play, status, text, current, earlier, "", ""};
 }
 
 // The account-problem pages, as the portals address them.
@@ -111,6 +128,28 @@ std::vector<Scenario> BuildScenarios() {
            moved, p.ahPassword, Found(1, p.ahPassword), Found(1, p.ahPassword)),
       Make("ah-unknown-302", "AnHui", "302 Found to a page the rules file does not name", redirect,
            found, p.ahMaintenance, Found(0, ""), Found(0, "")),
+      Today(Make("today-utf8-probe", "AnHui", "no IP-location page, probe page in UTF-8",
+                 Play::kTodaysInternet, "", "", kNothing, kNothing),
+            "",
+            "the probe page is UTF-8 now and its title has no blank: the GBK markers never "
+            "occur, so neither edition sees the network up"),
+      Today(Make("today-utf8-marker", "AnHui", "the same, [Probe] Marker= in UTF-8",
+                 Play::kTodaysInternet, "", "", kUp, kNothing),
+            std::string("Marker=") + kTodaysProbeTitle + "\r\n",
+            "the current edition also matches the marker as the rules file spells it; the "
+            "earlier edition reads no [Probe] section"),
+      Today(Make("today-own-probe", "AnHui", "the same, [Probe] Url= the shipped probe page",
+                 Play::kTodaysInternet, "", "", kUp, kNothing),
+            std::string("Url=") + kOwnProbeUrl + "\r\n",
+            "the current edition falls back to the deployment's own probe page"),
+      Today(Make("today-ip-unresolved", "ShanXi", "IP-location host resolves to nothing",
+                 Play::kIpLocationDown, "", "", kUp, kUp),
+            std::string("IpLocationUrl=") + kUnresolvedIpLocationUrl + "\r\n",
+            "no address for the IP-location host: the probe page takes over"),
+      Today(Make("today-kept-alive", "GuangXi", "probe server keeps the connection open",
+                 Play::kProbeKeptAlive, "", "", kUp, kUp),
+            "",
+            "the probe page declares its length: the current edition stops reading there"),
   };
 }
 
@@ -142,6 +181,18 @@ scenario::Reply NotFound() {
 scenario::Reply Redirect(const std::string& statusLine, const std::string& location) {
   return scenario::Respond(scenario::HttpResponse(
       statusLine, {"Location: " + location, "Content-Length: 0", "Connection: close"}, ""));
+}
+
+// The shipped probe page (tools/probe/index.html) as a server sends it.
+std::string OwnProbePage() {
+  std::string body;
+  if (FILE* file = std::fopen(QUARVEL_PROBE_PAGE, "rb")) {
+    char chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) body.append(chunk, n);
+    std::fclose(file);
+  }
+  return Page("HTTP/1.1 200 OK", body, false);
 }
 
 void RouteBuiltInPages(scenario::Server* server, const scenario::Reply& ipLocation,
@@ -180,6 +231,18 @@ void Install(const Scenario& s, scenario::Server* server) {
           scenario::RespondKeepAlive(Page("HTTP/1.1 200 OK", kProbeBody, true), kKeepAliveHoldMs));
       break;
     case Play::kPagesMissing: break;
+    case Play::kTodaysInternet: {
+      RouteBuiltInPages(server, NotFound(), Ok(kTodaysProbeBody));
+      std::string host, path;
+      HostAndPath(kOwnProbeUrl, &host, &path);
+      server->Route(host, path, scenario::Respond(OwnProbePage()));
+      break;
+    }
+    case Play::kProbeKeptAlive:
+      RouteBuiltInPages(
+          server, NotFound(),
+          scenario::RespondKeepAlive(Page("HTTP/1.1 200 OK", kProbeBody, true), kKeepAliveHoldMs));
+      break;
     case Play::kRedirect: server->SetDefault(Redirect(s.status, s.text)); break;
     case Play::kPortalPage: server->SetDefault(Ok(s.text)); break;
   }
@@ -215,6 +278,12 @@ std::string SampleRules() {
          "\r\n"
          "ErrPasswordPage=" +
          p.ahPassword + "\r\n";
+}
+
+std::string RulesFor(const Scenario& scenario) {
+  std::string rules = SampleRules();
+  if (!scenario.probeSection.empty()) rules += "\r\n" + scenario.probeSection;
+  return rules;
 }
 
 }  // namespace sim

@@ -32,7 +32,17 @@ enum class Play {
   kPagesMissing,    // every request gets a 404
   kRedirect,        // every request gets a 302 to an account-problem page
   kPortalPage,      // every request gets a 200 OK portal page
+  // Today's internet: no IP-location page, the public probe page in UTF-8
+  // (its title without the blank), and the shipped probe page served at
+  // kOwnProbeUrl.
+  kTodaysInternet,
+  kProbeKeptAlive,  // IP-location page missing, probe page kept alive
 };
+
+// Where a deployment hosts the shipped probe page (tools/probe/).
+constexpr const char* kOwnProbeUrl = "http://localhost/quarvel-probe.html";
+// An IP-location host that resolves to nothing.
+constexpr const char* kUnresolvedIpLocationUrl = "http://ip-location.invalid/city.asp";
 
 struct Scenario {
   std::string name;
@@ -44,6 +54,8 @@ struct Scenario {
   std::string text;    // kRedirect: the Location value; kPortalPage: the body
   Expected current;
   Expected earlier;
+  std::string probeSection;  // the rules file's [Probe] section, if any
+  std::string note;          // why the editions answer so, ASCII ("" none)
 };
 
 // Every scenario, in the demo's order.
@@ -57,6 +69,8 @@ void Install(const Scenario& scenario, scenario::Server* server);
 // Data\Quarvel.ini for the scenarios: GuangXi's switches on, ShanXi's and
 // AnHui's page addresses as the simulated portals use them.
 std::string SampleRules();
+// The sample rules with the scenario's [Probe] section.
+std::string RulesFor(const Scenario& scenario);
 
 }  // namespace sim
 

@@ -1,7 +1,7 @@
 // quarvel-sim: plays an access provider's network on 127.0.0.1 for the
 // library's built-in pages, one scenario at a time.
 //   quarvel-sim --list              the scenarios and each edition's codes
-//   quarvel-sim --rules             the rules file that goes with them
+//   quarvel-sim --rules [SCENARIO]  the rules file that goes with them
 //   quarvel-sim [--port N] [--for SECONDS] SCENARIO
 // Serves until stdin closes (or SECONDS pass, or it is killed).
 #include <winsock2.h>
@@ -25,7 +25,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kMaxSeconds = 24 * 60 * 60;
 
-const char kUsage[] = "usage: quarvel-sim --list | --rules | [--port N] [--for SECONDS] SCENARIO\n";
+const char kUsage[] =
+    "usage: quarvel-sim --list | --rules [SCENARIO] | [--port N] [--for SECONDS] SCENARIO\n";
 
 struct Options {
   bool list = false;
@@ -72,19 +73,27 @@ const char* PageOrDash(const std::string& page) { return page.empty() ? "-" : pa
 
 // One tab-separated line per scenario: name, province, code, then for the
 // current and the earlier edition the expected CheckRedirction result,
-// CheckNetDisconType result and page, then the summary.
+// CheckNetDisconType result and page, then the summary and the note ("-"
+// when there is none).
 void PrintList() {
   for (const sim::Scenario& s : sim::Scenarios()) {
-    std::printf("%s\t%s\t%s\t%d\t%d\t%s\t%d\t%d\t%s\t%s\n", s.name.c_str(), s.province.c_str(),
-                s.code.c_str(), s.current.redirection, s.current.discon, PageOrDash(s.current.page),
-                s.earlier.redirection, s.earlier.discon, PageOrDash(s.earlier.page),
-                s.summary.c_str());
+    std::printf("%s\t%s\t%s\t%d\t%d\t%s\t%d\t%d\t%s\t%s\t%s\n", s.name.c_str(),
+                s.province.c_str(), s.code.c_str(), s.current.redirection, s.current.discon,
+                PageOrDash(s.current.page), s.earlier.redirection, s.earlier.discon,
+                PageOrDash(s.earlier.page), s.summary.c_str(), PageOrDash(s.note));
   }
 }
 
-void PrintRules() {
+// The sample rules file, with the [Probe] section of the scenario named.
+bool PrintRules(const std::string& scenarioName) {
   std::string rules = sim::SampleRules();
+  if (!scenarioName.empty()) {
+    const sim::Scenario* chosen = sim::FindScenario(scenarioName);
+    if (chosen == nullptr) return false;
+    rules = sim::RulesFor(*chosen);
+  }
   std::fwrite(rules.data(), 1, rules.size(), stdout);
+  return true;
 }
 
 // Blocks until the standard input reaches its end or fails.
@@ -139,7 +148,10 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
   if (options.list) PrintList();
-  if (options.rules) PrintRules();
+  if (options.rules && !PrintRules(options.scenario)) {
+    std::fprintf(stderr, "quarvel-sim: no scenario \"%s\" (see --list)\n", options.scenario.c_str());
+    return kExitUsage;
+  }
   if (options.list || options.rules) return kExitServed;
   return Serve(options);
 }

@@ -1,0 +1,142 @@
+#include "tools/check/Explain.h"
+
+#include <cstring>
+#include <vector>
+
+#include "classify/Markers.h"
+#include "classify/ProbeSettings.h"
+#include "classify/Provinces.h"
+#include "component/ProvinceCode.h"
+#include "http/HttpBytes.h"
+#include "support/Settings.h"
+
+namespace explain {
+namespace {
+
+const wchar_t kSetupKey[] = L"SOFTWARE\\Korvanta\\Setup";
+const char kRulesFileName[] = "Data\\Quarvel.ini";
+
+// A setup value as the library reads it: the 32-bit view, "" when missing.
+std::wstring SetupValue(const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof value - sizeof value[0];
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kSetupKey, name, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6432KEY,
+                   nullptr, value, &size) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  return value;
+}
+
+std::string Narrow(const std::wstring& text) {
+  int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::vector<char> out(bytes > 0 ? bytes : 1, '\0');
+  if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+  return out.data();
+}
+
+std::size_t ReadProfile(const void* path, const char* section, const char* key, char* value,
+                        std::size_t capacity) {
+  return GetPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(capacity),
+                                  static_cast<const char*>(path));
+}
+
+// The editions tell apart by unit Common, which only the current one has.
+bool IsCurrentEdition(HMODULE module) {
+  return GetProcAddress(module, "@@Common@Initialize") != nullptr;
+}
+
+// The component's text of one accessor: its buffer is zeroed and one byte
+// longer than the field, as the accessors write no terminator.
+template <typename Accessor>
+std::string Text(IZHttp* component, Accessor accessor, std::size_t size) {
+  std::vector<char> buffer(size + 1, '\0');
+  (component->*accessor)(buffer.data());
+  return buffer.data();
+}
+
+// "GET path HTTP/1.1\r\nHost: host\r\n..." gives "http://host" + path.
+std::string RequestedUrl(const std::string& request) {
+  const std::string get = "GET ", version = " HTTP/1.1\r\nHost: ";
+  std::size_t pathEnd = request.find(version);
+  if (request.compare(0, get.size(), get) != 0 || pathEnd == std::string::npos) return "";
+  std::size_t hostBegin = pathEnd + version.size();
+  std::size_t hostEnd = request.find("\r\n", hostBegin);
+  return "http://" + request.substr(hostBegin, hostEnd - hostBegin) +
+         request.substr(get.size(), pathEnd - get.size());
+}
+
+std::string StatusOf(const std::string& header) {
+  std::size_t lineLen = 0;
+  if (header.empty()) return "no answer";
+  if (!quarvel::FindStatusLine(header.data(), header.size(), &lineLen)) lineLen = header.size();
+  switch (quarvel::ClassifyStatusLine(header.data(), lineLen)) {
+    case quarvel::kStatusOk: return "200 OK";
+    case quarvel::kStatusRedirect: return "redirect (" + header.substr(0, lineLen) + ")";
+    default: return "other (" + header.substr(0, lineLen) + ")";
+  }
+}
+
+std::string MarkerOf(const std::string& body, const quarvel::ProbeSettings& settings) {
+  const char* which = nullptr;
+  if (!quarvel::FindNetworkUpMarker(body.c_str(), settings, &which)) {
+    return settings.marker != nullptr
+               ? "none: the page holds neither the built-in markers nor [Probe] Marker"
+               : "none: the page holds neither built-in marker (GBK), and the rules file sets "
+                 "no [Probe] Marker";
+  }
+  if (std::strcmp(which, quarvel::kIpLocationMarker) == 0) return "built-in IP-location marker";
+  if (std::strcmp(which, quarvel::kProbePageMarker) == 0) return "built-in probe page marker";
+  return "configured marker ([Probe] Marker)";
+}
+
+const quarvel::Province* CallerProvince(bool current) {
+  std::wstring channel = SetupValue(L"channel");
+  std::size_t begin = 0, len = 0;
+  if (!quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
+                                channel.size(), &begin, &len)) {
+    return nullptr;
+  }
+  return quarvel::FindProvince(current ? quarvel::kCurrentProvinces : quarvel::kEarlierProvinces,
+                               channel.substr(begin, len).c_str());
+}
+
+std::string RuleOf(bool current, int discon) {
+  if (discon == NetworkUpType) return "none needed: the network is up";
+  const quarvel::Province* province = CallerProvince(current);
+  if (province == nullptr) return "none: this edition has no rules for the province code";
+  for (std::size_t i = 0; i < province->ruleCount; ++i) {
+    const quarvel::ProvinceRule& rule = province->rules[i];
+    if (rule.code == discon) return "[" + std::string(province->section) + "] " + rule.key;
+  }
+  return "no rule of [" + std::string(province->section) + "] decided";
+}
+
+}  // namespace
+
+Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon) {
+  Facts facts;
+  bool current = IsCurrentEdition(module);
+  std::string installPath = Narrow(SetupValue(L"InstallPath"));
+  std::string rulesPath = installPath + kRulesFileName;
+  quarvel::ProbeSettings settings;
+  quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, quarvel::kIpLocationUrl, &settings);
+  if (current) {
+    quarvel::ReadProbeSettings({ReadProfile, rulesPath.c_str()}, quarvel::kProbeUrl,
+                               quarvel::kIpLocationUrl, &settings);
+  }
+
+  std::string request = Text(component, &IZHttp::GetRequestHeader, QUARVEL_REQUEST_HEADER_SIZE);
+  std::string header = Text(component, &IZHttp::GetResponseHeader, QUARVEL_RESPONSE_HEADER_SIZE);
+  std::string body = Text(component, &IZHttp::GetResponseBody, QUARVEL_RESPONSE_BODY_SIZE);
+  facts.answeredUrl = RequestedUrl(request);
+  facts.status = StatusOf(header);
+  if (facts.status == "200 OK") facts.marker = MarkerOf(body, settings);
+  if (redirection == TargetFound) {
+    facts.targetFrom = facts.status == "200 OK" ? "the provider page's embedded address"
+                                                : "the Location header";
+  }
+  if (discon >= 0) facts.rule = RuleOf(current, discon);
+  return facts;
+}
+
+}  // namespace explain
