@@ -1,47 +1,49 @@
-// CheckNetDisconType (slot 9) of the current edition: the redirection check,
-// then the rule set of the caller's province.
+// CheckNetDisconType (slot 9): the redirection check, then the rule set of
+// the caller's province from the rules file.
 #include <cstring>
 
 #include "classify/Markers.h"
 #include "classify/RulesFile.h"
 #include "component/TZHttp.h"
 #include "support/CodePage.h"
+#include "support/Edition.h"
 #include "support/Log.h"
 
-namespace {
-
-constexpr const char* kRulesFileMissing = "Quarvel.ini is not exists!";
-constexpr const char* kTargetLine = "获取到的重定向地址为：";
-constexpr const char* kCannotParse =
-    "该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。";
-
-}  // namespace
+using quarvel::Log;
+using quarvel::LogPoint;
 
 int STDMETHODCALLTYPE TZHttp::CheckNetDisconType(wchar_t* page, unsigned int pageCount) {
+  Log(LogPoint::kDisconBegin);
+  quarvel::WideText rulesPath;
+  quarvel::RulesFilePath(&rulesPath);
+  // The earlier edition asks nothing of the network without a rules file.
+  if (quarvel::kEdition.rulesFileFirst && !quarvel::RulesFileExists(rulesPath.c_str())) {
+    return Unclassified;
+  }
+
   char target[quarvel::kTargetBufferSize];
   std::memset(target, 0, sizeof target);
   int capacity = quarvel::kTargetBufferSize;
   int found = CheckRedirction(target, &capacity);
-
+  quarvel::LogNumber(LogPoint::kCheckReturned, found);
   if (found == NetworkUp) return NetworkUpType;
   if (found == NoTarget || found == TargetUnparsed) {
-    quarvel::LogCompact(kCannotParse, 778);
+    Log(LogPoint::kCannotParse);
     return Unclassified;
   }
   if (found != TargetFound) return Unclassified;
 
-  quarvel::WideText rulesPath;
-  quarvel::RulesFilePath(&rulesPath);
   if (!quarvel::RulesFileExists(rulesPath.c_str())) {
-    quarvel::LogNumbered(kRulesFileMissing, 751);
+    Log(LogPoint::kRulesFileMissing);
     return Unclassified;
   }
   quarvel::NarrowText narrowPath(rulesPath.c_str());
   if (narrowPath.get() == nullptr) return Unclassified;
-  quarvel::LogWithValue(kTargetLine, target, 758);
+  Log(LogPoint::kTargetLine, target);
+  Log(LogPoint::kTargetText, target);
 
   const quarvel::Province* province =
-      quarvel::FindProvince(quarvel::kCurrentProvinces, quarvel::sProvinceCode.c_str());
+      quarvel::FindProvince(*quarvel::kEdition.provinces, quarvel::sProvinceCode.c_str());
   if (province == nullptr) return Unclassified;
   return quarvel::ApplyProvinceRules(*province, quarvel::PrivateProfileRules(narrowPath.get()),
                                      target, page, pageCount);

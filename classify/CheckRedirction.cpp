@@ -1,85 +1,114 @@
-// CheckRedirction (slot 8) of the current edition: is the network up, and if
-// not, where does the provider send web requests?
+// CheckRedirction (slot 8): is the network up, and if not, where does the
+// provider send web requests? The edition table says which page is fetched,
+// whether the probe page follows a failed fetch, which lines are logged and
+// how the caller's province gives up page targets.
+#include <algorithm>
 #include <cstring>
 
-#include "classify/Markers.h"
 #include "classify/Provinces.h"
 #include "classify/RulesFile.h"
 #include "classify/Targets.h"
 #include "component/TZHttp.h"
+#include "support/Edition.h"
 #include "support/Log.h"
 #include "support/Settings.h"
 
 namespace {
 
-constexpr const char* kEmptyBody = "获取到的包体为空。\n";
-constexpr const char* kNetworkUp = "网络通。\n";
-constexpr const char* kUnparsed = "解析失败。\n";
-constexpr const char* kEmptyHeader = "CheckRedirction 接收报头为空！";
-constexpr const char* kLocationFound = "CheckRedirction Pos Location Is succeed！";
-constexpr const char* kLocationMissing = "CheckRedirction 定位 Location失败！";
+using quarvel::Log;
+using quarvel::LogPoint;
 
-// A "200 OK" page: a network-up page, or a provider portal page of the
-// caller's province with the target embedded in it.
-int CheckPage(const char* body, const quarvel::ProbeSettings& settings, char* target,
-              int capacity) {
+// The result, and whether the check's closing line follows it.
+struct Outcome {
+  int result;
+  bool finishLine;
+};
+
+Outcome Copied(char* target, int capacity, quarvel::TextSpan found) {
+  quarvel::CopyTarget(target, capacity, found);
+  return {TargetFound, true};
+}
+
+// A meta refresh tag's address: its double quotes go before the copy is cut
+// to the caller's capacity. The address lies inside the body, so a
+// body-sized buffer holds it whole.
+Outcome CutMetaRefresh(const char* body, std::size_t len, char* target, int capacity) {
+  Log(LogPoint::kPageBody, body);
+  quarvel::TextSpan address;
+  if (quarvel::CutMetaRefreshTarget(body, len, &address) != quarvel::kCutFound) {
+    return {TargetUnparsed, false};
+  }
+  char unquoted[quarvel::kResponseBodySize];
+  std::size_t n = std::min(address.len, sizeof unquoted - 1);
+  std::memcpy(unquoted, address.begin, n);
+  n = quarvel::RemoveAll(unquoted, n, "\"");
+  return Copied(target, capacity, {unquoted, n});
+}
+
+// A provider page of the caller's province, cut as its table entry says.
+Outcome CutPageTarget(const char* body, std::size_t len, char* target, int capacity) {
+  const quarvel::Province* province =
+      quarvel::FindProvince(*quarvel::kEdition.provinces, quarvel::sProvinceCode.c_str());
+  quarvel::TextSpan found;
+  switch (province != nullptr ? province->cutter : quarvel::PageCutter::kNone) {
+    case quarvel::PageCutter::kEmbeddedUrl:
+      switch (quarvel::CutEmbeddedTarget(body, len, &found)) {
+        case quarvel::kCutFound: return Copied(target, capacity, found);
+        case quarvel::kCutNoEnd: Log(LogPoint::kUnparsed); break;
+        case quarvel::kCutNoMarker: break;
+      }
+      return {TargetUnparsed, false};
+    case quarvel::PageCutter::kPortalLink:
+      switch (quarvel::CutPortalTarget(body, len, quarvel::kPortalProductUrl, &found)) {
+        case quarvel::kCutFound: return Copied(target, capacity, found);
+        // A portal link that never ends names no page: reported as a page
+        // without a usable target rather than as an empty target found.
+        case quarvel::kCutNoEnd: return {TargetUnparsed, false};
+        case quarvel::kCutNoMarker: break;
+      }
+      return {NoTarget, true};
+    case quarvel::PageCutter::kMetaRefresh:
+      return CutMetaRefresh(body, len, target, capacity);
+    case quarvel::PageCutter::kNone:
+      break;
+  }
+  return {NoTarget, true};
+}
+
+// A "200 OK" page: a network-up page, or a provider page of the caller's
+// province with the target in it.
+Outcome CheckPage(const char* body, const quarvel::ProbeSettings& settings, char* target,
+                  int capacity) {
+  Log(LogPoint::kStatusOk);
   std::size_t len = std::strlen(body);
-  if (len == 0) {
-    quarvel::LogText(kEmptyBody);
-    return NoTarget;
+  if (len > 0) Log(LogPoint::kPageBody, body);
+  if (len == 0 && quarvel::kEdition.emptyBodyIsNoTarget) {
+    Log(LogPoint::kEmptyBody);
+    return {NoTarget, true};
   }
   const char* marker = nullptr;
   if (quarvel::FindNetworkUpMarker(body, settings, &marker)) {
-    quarvel::LogText(kNetworkUp);
-    return NetworkUp;
+    Log(LogPoint::kNetworkUp);
+    return {NetworkUp, false};
   }
-  const quarvel::Province* province =
-      quarvel::FindProvince(quarvel::kCurrentProvinces, quarvel::sProvinceCode.c_str());
-  quarvel::PageCutter cutter = province != nullptr ? province->cutter : quarvel::PageCutter::kNone;
-  quarvel::TextSpan found;
-  if (cutter == quarvel::PageCutter::kEmbeddedUrl) {
-    switch (quarvel::CutEmbeddedTarget(body, len, &found)) {
-      case quarvel::kCutNoMarker:
-        return TargetUnparsed;
-      case quarvel::kCutNoEnd:
-        quarvel::LogText(kUnparsed);
-        return TargetUnparsed;
-      case quarvel::kCutFound:
-        quarvel::CopyTarget(target, capacity, found);
-        return TargetFound;
-    }
-  }
-  if (cutter == quarvel::PageCutter::kPortalLink) {
-    switch (quarvel::CutPortalTarget(body, len, quarvel::kPortalProductUrl, &found)) {
-      case quarvel::kCutNoMarker:
-        return NoTarget;
-      case quarvel::kCutNoEnd:
-        // A portal link that never ends names no page: reported as a page
-        // without a usable target rather than as an empty target found.
-        return TargetUnparsed;
-      case quarvel::kCutFound:
-        quarvel::CopyTarget(target, capacity, found);
-        return TargetFound;
-    }
-  }
-  return NoTarget;
+  return CutPageTarget(body, len, target, capacity);
 }
 
 // A redirect answer: the target is the header text after "Location:".
-int CheckRedirect(const char* header, char* target, int capacity) {
+Outcome CheckRedirect(const char* header, char* target, int capacity) {
+  Log(LogPoint::kStatusRedirect);
   std::size_t len = std::strlen(header);
   if (len == 0) {
-    quarvel::LogNumbered(kEmptyHeader, 704);
-    return NoTarget;
+    Log(LogPoint::kEmptyHeader);
+    return {NoTarget, false};
   }
   quarvel::TextSpan found;
   if (quarvel::CutLocationTarget(header, len, &found) != quarvel::kCutFound) {
-    quarvel::LogNumbered(kLocationMissing, 723);
-    return NoTarget;
+    Log(LogPoint::kLocationMissing);
+    return {NoTarget, true};
   }
-  quarvel::LogNumbered(kLocationFound, 713);
-  quarvel::CopyTarget(target, capacity, found);
-  return TargetFound;
+  Log(LogPoint::kLocationFound);
+  return Copied(target, capacity, found);
 }
 
 }  // namespace
@@ -88,19 +117,21 @@ int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity)
   if (target == nullptr || capacity == nullptr) return NoTarget;
   int room = *capacity;
   if (room > 0) std::memset(target, 0, static_cast<std::size_t>(room));
+  Log(LogPoint::kCheckStart);
 
-  // The last Get's URL again (the IP-location page when there was none);
-  // the probe URL stays in sUrl after it: later checks start with it.
+  // The last Get's URL again (the default page when there was none). Where
+  // the probe page follows a failed fetch, its URL stays in sUrl: later
+  // checks start with it.
   quarvel::ProbeSettings settings;
   quarvel::LoadProbeSettings(&settings);
-  if (Refetch(settings.defaultUrl) == 0) Fetch(settings.probeUrl);
-
-  switch (iRsType) {
-    case quarvel::kStatusOk:
-      return CheckPage(szResponseBody, settings, target, room);
-    case quarvel::kStatusRedirect:
-      return CheckRedirect(szResponseHeader, target, room);
-    default:
-      return NoTarget;
+  if (Refetch(settings.defaultUrl) == 0 && quarvel::kEdition.fallsBackToProbe) {
+    Fetch(settings.probeUrl);
   }
+  Log(LogPoint::kFetched);
+
+  Outcome outcome = {NoTarget, true};
+  if (iRsType == quarvel::kStatusOk) outcome = CheckPage(szResponseBody, settings, target, room);
+  if (iRsType == quarvel::kStatusRedirect) outcome = CheckRedirect(szResponseHeader, target, room);
+  if (outcome.finishLine) Log(LogPoint::kCheckFinish);
+  return outcome.result;
 }

@@ -46,6 +46,7 @@ const char* ReadUrlSetting(const RulesSource& rules, const char* key, const char
 void BuiltInProbeSettings(const char* probeUrl, const char* defaultUrl, ProbeSettings* settings) {
   settings->probeUrl = probeUrl;
   settings->defaultUrl = defaultUrl;
+  settings->ipLocationMarker = kIpLocationMarker;
   settings->marker = nullptr;
   settings->probeUrlState = settings->defaultUrlState = settings->markerState =
       SettingState::kBuiltIn;
@@ -53,6 +54,7 @@ void BuiltInProbeSettings(const char* probeUrl, const char* defaultUrl, ProbeSet
 
 void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
                        const char* builtInDefaultUrl, ProbeSettings* settings) {
+  settings->ipLocationMarker = kIpLocationMarker;
   settings->probeUrl = ReadUrlSetting(rules, kProbeUrlKey, builtInProbeUrl,
                                       settings->probeUrlValue, &settings->probeUrlState);
   settings->defaultUrl = ReadUrlSetting(rules, kIpLocationUrlKey, builtInDefaultUrl,
@@ -65,7 +67,7 @@ void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
 }
 
 bool FindNetworkUpMarker(const char* body, const ProbeSettings& settings, const char** which) {
-  const char* markers[] = {kIpLocationMarker, kProbePageMarker, settings.marker};
+  const char* markers[] = {settings.ipLocationMarker, kProbePageMarker, settings.marker};
   for (const char* marker : markers) {
     if (marker != nullptr && std::strstr(body, marker) != nullptr) {
       *which = marker;

@@ -33,6 +33,7 @@ enum class SettingState {
 struct ProbeSettings {
   const char* probeUrl;    // the probe page, fetched when the first fetch fails
   const char* defaultUrl;  // what Get fetches for empty text: the IP-location page
+  const char* ipLocationMarker;  // the IP-location page's marker; null: it does not count
   const char* marker;      // one more network-up marker; null: none
   SettingState probeUrlState, defaultUrlState, markerState;
   char probeUrlValue[kProbeUrlReadSize];
@@ -55,8 +56,9 @@ void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
 // The built-in pages alone, for an edition that reads no [Probe] section.
 void BuiltInProbeSettings(const char* probeUrl, const char* defaultUrl, ProbeSettings* settings);
 
-// True when body (NUL-terminated) holds one of the built-in network-up
-// markers or the configured one; *which gets the marker found.
+// True when body (NUL-terminated) holds the IP-location marker (where it
+// counts), the probe page marker or the configured one; *which gets the
+// marker found.
 bool FindNetworkUpMarker(const char* body, const ProbeSettings& settings, const char** which);
 
 }  // namespace quarvel

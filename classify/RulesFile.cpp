@@ -35,13 +35,6 @@ bool RulesFileExists(const wchar_t* path) {
 
 namespace {
 
-constexpr const char* kProbeUrlRefused =
-    "Quarvel.ini [Probe] Url is no http:// address a request can be sent to: the built-in probe page is used.\n";
-constexpr const char* kIpLocationUrlRefused =
-    "Quarvel.ini [Probe] IpLocationUrl is no http:// address a request can be sent to: the built-in IP-location page is used.\n";
-constexpr const char* kMarkerRefused =
-    "Quarvel.ini [Probe] Marker is longer than any page body the library keeps: it never matches.\n";
-
 std::size_t ReadPrivateProfile(const void* rulesPath, const char* section, const char* key,
                                char* value, std::size_t capacity) {
   return GetPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(capacity),
@@ -61,6 +54,20 @@ void WritePage(wchar_t* page, unsigned int pageCount, const char* pageText) {
                reinterpret_cast<const char16_t*>(wide.c_str()));
 }
 
+// The rules file's [Probe] section over the built-in pages; each refused
+// value is named in the log.
+void ReadProbeSection(ProbeSettings* settings) {
+  WideText rulesPath;
+  RulesFilePath(&rulesPath);
+  NarrowText narrowPath(rulesPath.c_str());
+  if (narrowPath.get() == nullptr) return;
+  ReadProbeSettings(PrivateProfileRules(narrowPath.get()), kProbeUrl, kEdition.defaultUrl,
+                    settings);
+  if (settings->probeUrlState == SettingState::kRefused) Log(LogPoint::kProbeUrlRefused);
+  if (settings->defaultUrlState == SettingState::kRefused) Log(LogPoint::kIpLocationUrlRefused);
+  if (settings->markerState == SettingState::kRefused) Log(LogPoint::kMarkerRefused);
+}
+
 }  // namespace
 
 // The rule codes are the host's disconnect types.
@@ -77,16 +84,8 @@ RulesSource PrivateProfileRules(const char* rulesPath) { return {ReadPrivateProf
 
 void LoadProbeSettings(ProbeSettings* settings) {
   BuiltInProbeSettings(kProbeUrl, kEdition.defaultUrl, settings);
-  if (!kEdition.readsProbeSection) return;
-  WideText rulesPath;
-  RulesFilePath(&rulesPath);
-  NarrowText narrowPath(rulesPath.c_str());
-  if (narrowPath.get() == nullptr) return;
-  ReadProbeSettings(PrivateProfileRules(narrowPath.get()), kProbeUrl, kEdition.defaultUrl,
-                    settings);
-  if (settings->probeUrlState == SettingState::kRefused) LogText(kProbeUrlRefused);
-  if (settings->defaultUrlState == SettingState::kRefused) LogText(kIpLocationUrlRefused);
-  if (settings->markerState == SettingState::kRefused) LogText(kMarkerRefused);
+  if (kEdition.readsProbeSection) ReadProbeSection(settings);
+  if (!kEdition.ipLocationMarkerCounts) settings->ipLocationMarker = nullptr;
 }
 
 int ApplyProvinceRules(const Province& province, const RulesSource& rules, const char* target,

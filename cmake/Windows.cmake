@@ -47,6 +47,8 @@ add_library(quarvel_shared OBJECT
   ${QUARVEL_PORTABLE_SOURCES}
   component/Get.cpp
   component/Quarvel.cpp
+  classify/CheckRedirction.cpp
+  classify/CheckNetDisconType.cpp
   http/Connection.cpp
   http/Exchange.cpp
   classify/RulesFile.cpp
@@ -61,15 +63,11 @@ set(QUARVEL_CURRENT_SOURCES
   ${QUARVEL_CURRENT_PORTABLE_SOURCES}
   component/CurrentEdition.cpp
   support/Common.cpp
-  classify/CheckRedirction.cpp
-  classify/CheckNetDisconType.cpp
 )
 set(QUARVEL_EARLIER_SOURCES
   ${QUARVEL_EARLIER_PORTABLE_SOURCES}
   earlier/Edition.cpp
   earlier/SetupRegistry.cpp
-  earlier/CheckRedirction.cpp
-  earlier/CheckNetDisconType.cpp
 )
 
 # Each edition's own units, kept apart so that whitebox tests can link them.

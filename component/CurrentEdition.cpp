@@ -1,3 +1,4 @@
+#include "classify/Provinces.h"
 #include "component/TZHttp.h"
 #include "support/Common.h"
 #include "support/Edition.h"
@@ -6,12 +7,20 @@
 
 namespace quarvel {
 
-// The current edition purges old logs, bounds every receive by one second,
-// numbers ReadHeader's peer-closed line 285, fetches the IP-location page by
-// default (or the rules file's choice), gathers a body from several receives
-// and logs only Get's failures.
-const Edition kEdition = {true, 1000, 285, kIpLocationUrl, true, false, true,
-                          {0, 528, 538, 0, 545, 0, 552, 0, 0, 0, 0, 0}};
+const Edition kEdition = {
+    true,                 // purgeOldLogs
+    1000,                 // receiveTimeOutMs
+    kIpLocationUrl,       // defaultUrl, unless the rules file names another
+    true,                 // readsProbeSection
+    false,                // statusLineNeedsLineEnd
+    true,                 // gatherBody
+    true,                 // fallsBackToProbe
+    true,                 // ipLocationMarkerCounts
+    true,                 // emptyBodyIsNoTarget
+    false,                // rulesFileFirst
+    &kCurrentLogPoints,   // Get logs only its failures
+    &kCurrentProvinces,
+};
 
 void StartUnits() {
   LogInitialize();

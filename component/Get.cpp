@@ -16,28 +16,8 @@
 
 namespace {
 
-constexpr const char* kGetStart = "TZHttp::Get start！";
-constexpr const char* kWaitWriteFailed = "等待寫数据失败！";
-constexpr const char* kSendFailed = "发送失败！";
-constexpr const char* kSendDone = "发送成功！";
-constexpr const char* kWaitReadFailed = "等待读取数据失败！";
-constexpr const char* kWaitReadDone = "等待读取数据成功！";
-constexpr const char* kSocketError = "SOCKET_ERROR！";
-constexpr const char* kPeerClosed = "连接已断开！";
-constexpr const char* kHeaderFailed = "接收响应报头失败！";
-constexpr const char* kHeaderDone = "接收响应报头成功！";
-constexpr const char* kStatusLineDone = "判断响应报头成功！";
-constexpr const char* kBodyDone = "接收200响应包体成功！";
-constexpr const char* kRedirectDone = "接收302响应成功！";
-constexpr const char* kGetFinish = "TZHttp::Get finish！";
-constexpr const char* kGetExit = "Get 退出！\n";
-
-const quarvel::GetLogNumbers& kLines = quarvel::kEdition.get;
-
-// Writes one of Get's lines where the edition has one.
-void LogStep(const char* message, int n) {
-  if (n != 0) quarvel::LogNumbered(message, n);
-}
+using quarvel::Log;
+using quarvel::LogPoint;
 
 // Clears the three texts and the status class; every Get starts here.
 void BeginGet(TZHttp* self) {
@@ -45,15 +25,11 @@ void BeginGet(TZHttp* self) {
   std::memset(self->szRequestHeader, 0, sizeof self->szRequestHeader);
   std::memset(self->szResponseBody, 0, sizeof self->szResponseBody);
   self->iRsType = quarvel::kStatusOther;
-  LogStep(kGetStart, kLines.start);
+  Log(LogPoint::kGetStart);
 }
 
 int EndGet(int result) {
-  if (kLines.finish != 0) {
-    quarvel::LogNumbered(kGetFinish, kLines.finish);
-  } else {
-    quarvel::LogText(kGetExit);
-  }
+  Log(LogPoint::kGetFinish);
   return result;
 }
 
@@ -64,18 +40,18 @@ bool ReceiveHeader(TZHttp* self, std::size_t* headerLen) {
   switch (quarvel::ReadHeader(self->hSocket, self->szResponseHeader, quarvel::kHeaderReadLimit,
                               headerLen, &error)) {
     case quarvel::kHttpDone:
-      LogStep(kHeaderDone, kLines.headerDone);
+      Log(LogPoint::kHeaderDone);
       return true;
     case quarvel::kHttpReceiveFailed:
-      quarvel::LogNumbered(kSocketError, error);
+      quarvel::LogNumber(LogPoint::kSocketError, error);
       break;
     case quarvel::kHttpPeerClosed:
-      quarvel::LogNumbered(kPeerClosed, quarvel::kEdition.peerClosedLogNumber);
+      Log(LogPoint::kPeerClosed);
       break;
     default:
       break;
   }
-  LogStep(kHeaderFailed, kLines.headerFailed);
+  Log(LogPoint::kHeaderFailed);
   return false;
 }
 
@@ -87,7 +63,7 @@ bool ReceiveBody(TZHttp* self, std::size_t headerLen) {
                                           headerLen)
                       : quarvel::ReadBodyOnce(self->hSocket, self->szResponseBody,
                                               sizeof self->szResponseBody);
-  if (received) LogStep(kBodyDone, kLines.bodyDone);
+  if (received) Log(LogPoint::kBodyDone);
   return received;
 }
 
@@ -101,13 +77,13 @@ int TakeAnswer(TZHttp* self, std::size_t headerLen) {
     if (quarvel::kEdition.statusLineNeedsLineEnd) return 0;
     lineLen = textLen;
   }
-  LogStep(kStatusLineDone, kLines.statusLineDone);
+  Log(LogPoint::kStatusLineDone);
   switch (quarvel::ClassifyStatusLine(self->szResponseHeader, lineLen)) {
     case quarvel::kStatusOk:
       self->iRsType = quarvel::kStatusOk;
       return ReceiveBody(self, headerLen) ? 1 : 0;
     case quarvel::kStatusRedirect:
-      LogStep(kRedirectDone, kLines.redirectDone);
+      Log(LogPoint::kRedirectDone);
       self->iRsType = quarvel::kStatusRedirect;
       return 1;
     default:
@@ -130,19 +106,19 @@ int FetchUrl(TZHttp* self) {
   int length = self->BuildRequest(texts.host.c_str(), texts.path);
   if (length == 0) return 0;
   if (quarvel::WaitWritable(&self->hSocket, self->iTimeOut) != quarvel::kHttpDone) {
-    LogStep(kWaitWriteFailed, kLines.waitWriteFailed);
+    Log(LogPoint::kWaitWriteFailed);
     return 0;
   }
   if (quarvel::SendRequest(&self->hSocket, self->szRequestHeader, length) != quarvel::kHttpDone) {
-    LogStep(kSendFailed, kLines.sendFailed);
+    Log(LogPoint::kSendFailed);
     return 0;
   }
-  LogStep(kSendDone, kLines.sendDone);
+  Log(LogPoint::kSendDone);
   if (quarvel::WaitReadable(&self->hSocket, self->iTimeOut) != quarvel::kHttpDone) {
-    LogStep(kWaitReadFailed, kLines.waitReadFailed);
+    Log(LogPoint::kWaitReadFailed);
     return 0;
   }
-  LogStep(kWaitReadDone, kLines.waitReadDone);
+  Log(LogPoint::kWaitReadDone);
   std::size_t headerLen = 0;
   if (!ReceiveHeader(self, &headerLen)) return 0;
   return TakeAnswer(self, headerLen);

@@ -1,3 +1,4 @@
+#include "classify/Provinces.h"
 #include "component/TZHttp.h"
 #include "support/Edition.h"
 #include "support/Log.h"
@@ -5,13 +6,22 @@
 
 namespace quarvel {
 
-// The earlier edition keeps every log, sets no receive time-out (a stalled
-// server holds a receive until it closes), numbers ReadHeader's peer-closed
-// line 317, fetches the probe page by default, stops at a header without CR
-// LF, takes a body from one receive, logs every step of Get, and has no unit
-// Common.
-const Edition kEdition = {false, 0, 317, kProbeUrl, false, true, false,
-                          {535, 0, 569, 575, 0, 581, 588, 593, 605, 614, 623, 631}};
+// A stalled server holds a receive until it closes: there is no receive
+// time-out. The edition has no unit Common.
+const Edition kEdition = {
+    false,                // purgeOldLogs
+    0,                    // receiveTimeOutMs
+    kProbeUrl,            // defaultUrl
+    false,                // readsProbeSection
+    true,                 // statusLineNeedsLineEnd
+    false,                // gatherBody
+    false,                // fallsBackToProbe
+    false,                // ipLocationMarkerCounts
+    false,                // emptyBodyIsNoTarget
+    true,                 // rulesFileFirst
+    &kEarlierLogPoints,   // every step, the page body and the check's result
+    &kEarlierProvinces,
+};
 
 void StartUnits() {
   LogInitialize();

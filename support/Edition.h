@@ -3,29 +3,16 @@
 #ifndef QUARVEL_SUPPORT_EDITION_H
 #define QUARVEL_SUPPORT_EDITION_H
 
+#include "support/LogPoints.h"
+
 namespace quarvel {
 
-// The numbers of Get's log lines; 0 where the edition writes no line.
-struct GetLogNumbers {
-  int start;           // "TZHttp::Get start！", after the texts are cleared
-  int waitWriteFailed;  // "等待寫数据失败！"
-  int sendFailed;      // "发送失败！"
-  int sendDone;        // "发送成功！"
-  int waitReadFailed;  // "等待读取数据失败！"
-  int waitReadDone;    // "等待读取数据成功！"
-  int headerFailed;    // "接收响应报头失败！"
-  int headerDone;      // "接收响应报头成功！"
-  int statusLineDone;  // "判断响应报头成功！"
-  int bodyDone;        // "接收200响应包体成功！"
-  int redirectDone;    // "接收302响应成功！"
-  int finish;          // "TZHttp::Get finish！"; 0: "Get 退出！\n" as it is
-};
+struct ProvinceTable;
 
 struct Edition {
-  bool purgeOldLogs;        // old log files are deleted at load
-  int receiveTimeOutMs;     // SO_RCVTIMEO set on every connection; 0: none
-  int peerClosedLogNumber;  // number of ReadHeader's "connection closed" line
-  const char* defaultUrl;   // what Get fetches for empty text
+  bool purgeOldLogs;       // old log files are deleted at load
+  int receiveTimeOutMs;    // SO_RCVTIMEO set on every connection; 0: none
+  const char* defaultUrl;  // what Get fetches for empty text
   // The rules file's [Probe] section may name other probe and default pages
   // and one more network-up marker.
   bool readsProbeSection;
@@ -33,7 +20,17 @@ struct Edition {
   bool statusLineNeedsLineEnd;
   // The body of a "200 OK" is gathered from several receives (else one).
   bool gatherBody;
-  GetLogNumbers get;
+  // The redirection check fetches the probe page when its first fetch fails.
+  bool fallsBackToProbe;
+  // The IP-location page's marker proves the network up (else only the probe
+  // page's, and a configured one).
+  bool ipLocationMarkerCounts;
+  // An empty "200 OK" body ends the redirection check with no target.
+  bool emptyBodyIsNoTarget;
+  // The dispatch looks for the rules file before it checks the network.
+  bool rulesFileFirst;
+  const LogPointTable* logPoints;  // the edition's log lines
+  const ProvinceTable* provinces;  // the provinces it has rules for
 };
 
 extern const Edition kEdition;

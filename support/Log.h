@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "support/LogPoints.h"
+
 namespace quarvel {
 
 constexpr std::size_t kLogFileNameSize = 512;
@@ -49,6 +51,12 @@ void LogWithTwoValues(const char* message, int n, const char* valueA,
                       const char* valueB);                       // "%s -> %d,%s,%s\n"
 // A finished text, written as it is.
 void LogText(const char* text);
+
+// The edition's line of point, where it has one (support/LogPoints.h):
+// value fills the forms that carry one; LogNumber gives the number of a
+// point that brings its own (a socket error, a check's result).
+void Log(LogPoint point, const char* value = nullptr);
+void LogNumber(LogPoint point, int n);
 
 // Deletes files of the log directory whose name holds namePart and that were
 // created 4 or more days ago. False when the install path is empty or the

@@ -1,0 +1,83 @@
+// The library's log points: every step that writes a line names its point,
+// and each edition's table says what that line is there (message, form,
+// number) or that the edition writes none. Portable data, so that tests read
+// the same tables.
+#ifndef QUARVEL_SUPPORT_LOGPOINTS_H
+#define QUARVEL_SUPPORT_LOGPOINTS_H
+
+#include <cstddef>
+
+namespace quarvel {
+
+enum class LogPoint {
+  // Get
+  kGetStart,
+  kWaitWriteFailed,
+  kSendFailed,
+  kSendDone,
+  kWaitReadFailed,
+  kWaitReadDone,
+  kSocketError,  // numbered with the socket error
+  kPeerClosed,
+  kHeaderFailed,
+  kHeaderDone,
+  kStatusLineDone,
+  kBodyDone,
+  kRedirectDone,
+  kGetFinish,
+  // CheckRedirction
+  kCheckStart,
+  kFetched,
+  kStatusOk,
+  kStatusRedirect,
+  kPageBody,  // the body as it is
+  kEmptyBody,
+  kNetworkUp,
+  kUnparsed,
+  kEmptyHeader,
+  kLocationMissing,
+  kLocationFound,
+  kCheckFinish,
+  // CheckNetDisconType
+  kDisconBegin,
+  kCheckReturned,  // numbered with the redirection result
+  kTargetText,     // the target as it is
+  kRulesFileMissing,
+  kTargetLine,     // with the target as its value
+  kCannotParse,
+  // The rules file's [Probe] section
+  kProbeUrlRefused,
+  kIpLocationUrlRefused,
+  kMarkerRefused,
+};
+
+enum class LogForm {
+  kNumbered,   // "%s -> %d\n"
+  kWithValue,  // "%s %s-> %d\n"
+  kCompact,    // "%s-> %d\n"
+  kText,       // the message as it is
+  kValue,      // the value as it is
+};
+
+struct LogPointLine {
+  LogPoint point;
+  LogForm form;
+  const char* message;  // null for kValue
+  int n;                // for the numbered forms, unless the point brings its own
+};
+
+// One edition's lines; a point it does not list writes nothing.
+struct LogPointTable {
+  const LogPointLine* lines;
+  std::size_t count;
+};
+
+extern const LogPointTable kCurrentLogPoints;
+extern const LogPointTable kEarlierLogPoints;
+
+// The edition's line of point, or null when it writes none there.
+const LogPointLine* FindLogPoint(const LogPointTable& table, LogPoint point);
+
+}  // namespace quarvel
+
+#endif
