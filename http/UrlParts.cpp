@@ -3,6 +3,8 @@
 #include <climits>
 #include <type_traits>
 
+#include "support/Bytes.h"
+
 namespace quarvel {
 namespace {
 
@@ -15,8 +17,6 @@ template <typename Char>
 unsigned Unit(Char c) {
   return static_cast<unsigned>(static_cast<typename std::make_unsigned<Char>::type>(c));
 }
-
-unsigned AsciiLower(unsigned c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
 
 bool IsDigit(unsigned c) { return c >= '0' && c <= '9'; }
 
