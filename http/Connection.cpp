@@ -2,7 +2,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "http/Exchange.h"
@@ -19,6 +18,21 @@ quarvel::HttpCode Abandon(SOCKET* socket) {
   return quarvel::kHttpNoConnection;
 }
 
+// "a.b.c.d" of the four bytes of an IPv4 address: at most 15 characters and
+// the NUL, so it always fits kDottedAddressSize bytes. Written by hand, which
+// keeps the C library's formatted printing out of the library.
+void FormatDotted(const unsigned char* a, char* dotted) {
+  char* out = dotted;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) *out++ = '.';
+    const unsigned v = a[i];
+    if (v >= 100) *out++ = static_cast<char>('0' + v / 100);
+    if (v >= 10) *out++ = static_cast<char>('0' + v / 10 % 10);
+    *out++ = static_cast<char>('0' + v % 10);
+  }
+  *out = '\0';
+}
+
 }  // namespace
 
 namespace quarvel {
@@ -29,7 +43,7 @@ HttpCode ResolveHost(const char* host, char* dotted) {
     return kHttpNotFound;
   }
   const unsigned char* a = reinterpret_cast<const unsigned char*>(found->h_addr_list[0]);
-  std::snprintf(dotted, kDottedAddressSize, "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
+  FormatDotted(a, dotted);
   return kHttpDone;
 }
 

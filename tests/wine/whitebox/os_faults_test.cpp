@@ -138,6 +138,23 @@ TEST_F(OsFaults, FailedSendClosesTheSocketAndLogsIt) {
   component->Release();
 }
 
+// A name look-up answers with an address of one-, two- and three-digit
+// parts; nothing listens there, so only its dotted text is looked at.
+hostent* WSAAPI LookUpFixedAddress(const char*) {
+  static char address[4] = {127, 45, 6, static_cast<char>(210)};
+  static char* list[2] = {address, nullptr};
+  static hostent entry = {const_cast<char*>("fixed"), nullptr, AF_INET, 4, list};
+  return &entry;
+}
+
+TEST_F(OsFaults, LookedUpAddressIsKeptAsDottedText) {
+  gOs.gethostbyname = LookUpFixedAddress;
+  TZHttp* component = Create();
+  component->Get("http://fixed.example/");
+  EXPECT_STREQ(component->sHostAddr.c_str(), L"127.45.6.210");
+  component->Release();
+}
+
 TEST_F(OsFaults, RegistryFailuresReadAsEmpty) {
   bench::SetSetupString(L"channel", L"x-27");
   gOs.regOpenKeyExW = FailOpen;
