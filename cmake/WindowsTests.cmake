@@ -59,6 +59,15 @@ target_link_options(whitebox_test PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-prot
 gtest_discover_tests(whitebox_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                      PROPERTIES FAIL_REGULAR_EXPRESSION "wine: Unhandled|unhandled exception")
 
+# The earlier edition's units, the same way.
+file(GLOB QUARVEL_EARLIER_WHITEBOX_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/whitebox/earlier/*_test.cpp)
+add_executable(whitebox_earlier_test ${QUARVEL_EARLIER_WHITEBOX_TESTS}
+               $<TARGET_OBJECTS:quarvel_shared> $<TARGET_OBJECTS:quarvel_earlier_units>)
+target_link_libraries(whitebox_earlier_test PRIVATE quarvel_testbench gtest_main)
+target_link_options(whitebox_earlier_test PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-protector-strong)
+gtest_discover_tests(whitebox_earlier_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                     PROPERTIES FAIL_REGULAR_EXPRESSION "wine: Unhandled|unhandled exception")
+
 # The host header used from C, through the slot table.
 add_executable(c_host tests/wine/c_host.c)
 target_include_directories(c_host PRIVATE ${PROJECT_SOURCE_DIR})

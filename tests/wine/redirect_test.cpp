@@ -186,6 +186,7 @@ TEST_F(Redirect, ProvinceCodeFromChannel) {
     int expected;
   };
   const Case cases[] = {
+      {L"27", NoTarget},             // no "-" at the first object of a load: "0"
       {L"xx-2712", TargetUnparsed},  // "27"
       {L"27", TargetUnparsed},       // no "-": the previous code stays
       {L"a-b-c", NoTarget},          // "b-"
