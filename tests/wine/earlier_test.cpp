@@ -342,20 +342,6 @@ TEST_F(Earlier, RedirectionCheckByProvinceAndAnswer) {
   }
 }
 
-TEST_F(Earlier, NullTargetFetchesAndLogsNothing) {
-  ASSERT_TRUE(Load());
-  Server server;
-  server.SetDefault(Page(kProbeBody));
-  ASSERT_TRUE(server.Start(kHttpPort));
-  Component component(Create());
-  int capacity = kTargetSize;
-  EXPECT_EQ(component->CheckRedirction(nullptr, &capacity), NoTarget);
-  char buffer[kTargetSize];
-  EXPECT_EQ(component->CheckRedirction(buffer, nullptr), NoTarget);
-  EXPECT_EQ(server.ConnectionCount(), 0);
-  EXPECT_EQ(bench::ReadLog(dir_), "");
-}
-
 TEST_F(Earlier, LongTargetsAreCutToTheCallersCapacity) {
   const std::string address = "http://portal.isp.example/" + std::string(700, 'a');
   bench::SetProvince("27");
