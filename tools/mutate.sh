@@ -28,7 +28,10 @@ say() { printf 'mutate: %s\n' "$*" >&2; }
 
 # --- The scratch copy ---------------------------------------------------------
 
-# Copies the tracked files of the tree into $SRC. Only files whose bytes
+# The tree's source files: tracked ones, and new ones git does not ignore.
+source_files() { git -C "$ROOT" ls-files -z --cached --others --exclude-standard; }
+
+# Copies the source files of the tree into $SRC. Only files whose bytes
 # differ are written (with a new time), so the scratch builds stay
 # incremental and a file left mutated by an interrupted run is restored.
 sync_scratch() {
@@ -40,17 +43,17 @@ sync_scratch() {
       mkdir -p "$(dirname "$SRC/$file")"
       cp "$ROOT/$file" "$SRC/$file"
     fi
-  done < <(git -C "$ROOT" ls-files -z)
-  remove_untracked
+  done < <(source_files)
+  remove_stale_files
 }
 
-# Removes scratch files the tree no longer tracks (a test file globbed by the
+# Removes scratch files the tree no longer has (a test file globbed by the
 # build must not outlive its deletion).
-remove_untracked() {
+remove_stale_files() {
   local file
   (cd "$SRC" && find . -path ./build -prune -o -type f -print | sed 's|^\./||') | sort >"$SCRATCH/copied"
-  git -C "$ROOT" ls-files | sort >"$SCRATCH/tracked"
-  comm -23 "$SCRATCH/copied" "$SCRATCH/tracked" | while IFS= read -r file; do rm -f "$SRC/$file"; done
+  source_files | tr '\0' '\n' | sort -u >"$SCRATCH/sources"
+  comm -23 "$SCRATCH/copied" "$SCRATCH/sources" | while IFS= read -r file; do rm -f "$SRC/$file"; done
 }
 
 configure_scratch() {
@@ -122,6 +125,12 @@ apply_mutant() {
 # compiles them again.
 restore_file() { cp "$ROOT/$1" "$SRC/$1"; }
 
+# The file that holds a mutant right now, restored however the run ends.
+MUTATED=""
+restore_on_exit() { [ -n "$MUTATED" ] && restore_file "$MUTATED"; }
+trap restore_on_exit EXIT
+trap 'exit 130' INT TERM
+
 is_portable() { portable_sources | grep -qxF "$1"; }
 
 # The programs that cover a mutant: its record's, else the whole set of its
@@ -172,30 +181,31 @@ in_private_network() {
   unshare "${unshare_flags[@]}" "$ROOT/tools/private-network.sh" "$WIN" "$@"
 }
 
-# Tries mutant i; prints its verdict: "caught: WHAT", "survived", "stale" or
-# "does not build".
+# Tries mutant i in this shell (so that an interrupted run still restores
+# its file); VERDICT becomes "caught: WHAT", "survived", "stale" or "does not
+# build".
+VERDICT=""
 try_mutant() {
-  local i="$1" programs verdict
+  local i="$1" programs
   read -r -a programs <<<"$(covering_programs "$i")"
-  apply_mutant "$i" || { echo stale; return; }
+  apply_mutant "$i" || { VERDICT=stale; return; }
+  MUTATED="${M_PATH[i]}"
   if build_targets "${programs[@]}"; then
-    verdict="$(run_programs "${programs[@]}")"
+    VERDICT="$(run_programs "${programs[@]}")"
+    VERDICT="${VERDICT:+caught: $VERDICT}"
   else
-    verdict="does not build"
+    VERDICT="does not build"
   fi
   restore_file "${M_PATH[i]}"
-  case "$verdict" in
-    "does not build") echo "$verdict" ;;
-    "") echo survived ;;
-    *) echo "caught: $verdict" ;;
-  esac
+  MUTATED=""
+  VERDICT="${VERDICT:-survived}"
 }
 
 # --- The run ------------------------------------------------------------------
 
 # One digest of the scratch sources.
 source_digest() {
-  (cd "$SRC" && git -C "$ROOT" ls-files -z | xargs -0 sha1sum 2>/dev/null) | sha1sum | cut -d' ' -f1
+  (cd "$SRC" && source_files | xargs -0 sha1sum 2>/dev/null) | sha1sum | cut -d' ' -f1
 }
 
 # The unmutated tree must pass every program the mutants use, or each mutant
@@ -216,7 +226,7 @@ check_baseline() {
   return 1
 }
 
-print_row() { printf '%-28s %-34s %s\n' "$1" "$2" "$3"; }
+print_row() { printf '%-32s %-34s %s\n' "$1" "$2" "$3"; }
 
 main() {
   local i started verdict caught=0 survived=0 stale=0 explained=0 wine_path
@@ -227,12 +237,14 @@ main() {
   configure_scratch || { say "cannot configure the scratch builds"; exit 1; }
   check_baseline || exit 1
   started=$SECONDS
-  wine_path="$ARCH"
-  [ "$ARCH" = x86 ] && wine_path="x86, 32-bit DLLs under 32-bit Wine" || wine_path="x64, 64-bit DLLs under 64-bit Wine"
+  wine_path="x64, 64-bit DLLs under 64-bit Wine"
+  [ "$ARCH" = x86 ] && wine_path="x86, 32-bit DLLs under 32-bit Wine"
   echo
   print_row mutant file result
-  while read -r i; do
-    verdict="$(try_mutant "$i")"
+  # The list comes on descriptor 3: the builds and tests may read stdin.
+  while read -r i <&3; do
+    try_mutant "$i"
+    verdict="$VERDICT"
     case "$verdict" in
       caught:*) caught=$((caught + 1)) ;;
       survived)
@@ -247,7 +259,7 @@ main() {
       *) stale=$((stale + 1)) ;;
     esac
     print_row "${M_NAME[i]}" "${M_PATH[i]}" "$verdict"
-  done < <(selected_mutants "$@")
+  done 3< <(selected_mutants "$@")
   echo
   printf 'score: %d of %d caught (%d%%); %d survived, %d of them explained; %d stale or not building (not counted)\n' \
     "$caught" $((caught + survived)) $((caught + survived > 0 ? 100 * caught / (caught + survived) : 0)) \
