@@ -51,6 +51,8 @@ failure_of() {
     echo "crash in ${running:-start-up} ($program)"
   elif [ -n "$failed" ]; then
     echo "$failed ($program)"
+  elif grep -q '^\[==========\] Running 0 tests' "$log"; then
+    echo "no tests in $program"
   elif [ "$status" != 0 ] || ! grep -q '^\[  PASSED  \]' "$log"; then
     echo "exit $status in ${running:-start-up} ($program)"
   fi
