@@ -203,9 +203,11 @@ try_mutant() {
 
 # --- The run ------------------------------------------------------------------
 
-# One digest of the scratch sources.
+# One digest of the scratch sources that the builds and tests read (not the
+# mutant list, not the prose).
 source_digest() {
-  (cd "$SRC" && source_files | xargs -0 sha1sum 2>/dev/null) | sha1sum | cut -d' ' -f1
+  source_files | tr '\0' '\n' | grep -vE '^tools/mutate/|\.md$' |
+    (cd "$SRC" && xargs -d '\n' sha1sum 2>/dev/null) | sha1sum | cut -d' ' -f1
 }
 
 # The unmutated tree must pass every program the mutants use, or each mutant
