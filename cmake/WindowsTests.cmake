@@ -50,16 +50,20 @@ add_test(NAME dll_imports_and_exports
           -DOBJDUMP_x64=${QUARVEL_OBJDUMP_x64} -P ${PROJECT_SOURCE_DIR}/cmake/CheckDlls.cmake)
 set_tests_properties(dll_imports_and_exports PROPERTIES SKIP_RETURN_CODE 77)
 
-# Whitebox tests: the current edition's units linked straight into a test
-# program, for what the DLL boundary does not show (the registry readers'
-# handling of value types, system calls that fail on demand).
-file(GLOB QUARVEL_WHITEBOX_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/whitebox/*_test.cpp)
-add_executable(whitebox_test ${QUARVEL_WHITEBOX_TESTS}
-               $<TARGET_OBJECTS:quarvel_shared> $<TARGET_OBJECTS:quarvel_current_units>)
-target_link_libraries(whitebox_test PRIVATE quarvel_testbench gtest_main)
-target_link_options(whitebox_test PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-protector-strong)
-gtest_discover_tests(whitebox_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                     PROPERTIES FAIL_REGULAR_EXPRESSION "wine: Unhandled|unhandled exception")
+# Whitebox tests: an edition's units linked straight into a test program,
+# for what the DLL boundary does not show (the registry readers' handling of
+# value types, system calls that fail on demand, the record around a buffer):
+# tests/wine/whitebox/ for the current edition, its earlier/ for the earlier.
+function(quarvel_whitebox_test name units folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*_test.cpp)
+  add_executable(${name} ${sources} $<TARGET_OBJECTS:quarvel_shared> $<TARGET_OBJECTS:${units}>)
+  target_link_libraries(${name} PRIVATE quarvel_testbench gtest_main)
+  target_link_options(${name} PRIVATE ${QUARVEL_STATIC_RUNTIME} -fstack-protector-strong)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES FAIL_REGULAR_EXPRESSION "wine: Unhandled|unhandled exception")
+endfunction()
+quarvel_whitebox_test(whitebox_test quarvel_current_units tests/wine/whitebox)
+quarvel_whitebox_test(whitebox_earlier_test quarvel_earlier_units tests/wine/whitebox/earlier)
 
 # The host header used from C, through the slot table.
 add_executable(c_host tests/wine/c_host.c)

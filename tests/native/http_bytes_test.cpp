@@ -210,7 +210,7 @@ TEST(ClassifyStatusLine, EveryTruncation) {
   EXPECT_EQ(0u, lineLen);
 }
 
-// ---- Body gathering --------------------------------------------------------
+// ---- Body gathering (kilobyte chunks from a socket: get_test) -------------
 
 struct Body {
   std::vector<char> bytes = std::vector<char>(kResponseBodySize + 1, '\0');
@@ -233,20 +233,6 @@ std::string Pattern(std::size_t n) {
   std::string s(n, '\0');
   for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 26);
   return s;
-}
-
-TEST(BodyGather, SevenThousandBytesInKilobyteChunksKeepFiveChunks) {
-  Body body;
-  const std::string data = Pattern(7000);
-  int taken = 0;
-  for (std::size_t at = 0; at < data.size() && body.Append(data.substr(at, kBodyChunkSize));
-       at += kBodyChunkSize) {
-    ++taken;
-  }
-  EXPECT_EQ(5, taken);
-  EXPECT_TRUE(FinishBody(&body.gather));
-  EXPECT_EQ(5120u, body.gather.total);
-  EXPECT_EQ(data.substr(0, 5120), body.Text());
 }
 
 TEST(BodyGather, TotalStaysBelowTheCapacity) {

@@ -67,12 +67,19 @@ TEST_P(Component, AccessorsCopyTextWithoutTerminator) {
   EXPECT_EQ(component->GetResponseHeader(buffer.data()), 1);
   EXPECT_EQ(component->GetResponseBody(buffer.data()), 1);
   EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string(buffer.size(), 'Z'));
-
-  // After a Get the request text lands at the start, with no terminator.
-  EXPECT_EQ(component->Get("http://127.0.0.1:1/x"), 0);
-  std::fill(buffer.begin(), buffer.end(), 'Z');
-  EXPECT_EQ(component->GetRequestHeader(buffer.data()), 1);
   component->Release();
+}
+
+// A null target or capacity: no fetch, so not even a log line.
+TEST_P(Component, NullTargetOrCapacityFetchesAndLogsNothing) {
+  bench::Library library(GetParam());
+  IZHttp* component = library.Create();
+  int capacity = 16;
+  char target[16];
+  EXPECT_EQ(component->CheckRedirction(nullptr, &capacity), NoTarget);
+  EXPECT_EQ(component->CheckRedirction(target, nullptr), NoTarget);
+  component->Release();
+  EXPECT_EQ(bench::ReadLog(installDir_), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Editions, Component,

@@ -91,6 +91,15 @@ TEST_F(Dispatch, InstallPathWithoutBackslashJoinsUnchanged) {
   bench::RemoveTree(bare + "Log");
 }
 
+TEST_F(Dispatch, RulesPathThatIsAFolderIsNoRulesFile) {
+  Serve(Redirect("http://portal/arrears.html"));
+  CreateDirectoryA((dir_ + "Data").c_str(), nullptr);
+  ASSERT_TRUE(CreateDirectoryA((dir_ + "Data\\Quarvel.ini").c_str(), nullptr));
+  std::wstring page;
+  EXPECT_EQ(Classify("27", 260, &page), Unclassified);
+  EXPECT_EQ(Log().back(), "Quarvel.ini is not exists! -> 751");
+}
+
 TEST_F(Dispatch, SetupKeyIsReadInThe32BitView) {
   // The 64-bit view holds another install and province: the 64-bit library
   // must still read what the 32-bit client's installer wrote.
@@ -158,20 +167,21 @@ INSTANTIATE_TEST_SUITE_P(
         // GuangXi: fixed needles, the probe URL as page, order decides.
         RuleCase{"21", kGuangXiAll, "http://p/?nodeid=138428&nodeid=138485", AccountHangDead,
                  quarvel::kProbeUrl, "GxDistinctOffLineType 账号挂死！ -> 799"},
-        RuleCase{"21", kGuangXiAll, "http://p/?nodeid=138428", ErrPassword, quarvel::kProbeUrl,
-                 "GxDistinctOffLineType 用户密码错！ -> 811"},
+        RuleCase{"21", kGuangXiAll, "http://p/?nodeid=138483&nodeid=138428", ErrPassword,
+                 quarvel::kProbeUrl, "GxDistinctOffLineType 用户密码错！ -> 811"},
         RuleCase{"21", kGuangXiAll, "http://p/?nodeid=138483", AccountExpire, quarvel::kProbeUrl,
                  "GxDistinctOffLineType 用户欠费！ -> 823"},
         RuleCase{"21", "[GuangXi]\r\nErrPasswordPage=1\r\nAccountExpirePage=1\r\n",
                  "http://p/?nodeid=138485", Unclassified, nullptr, "-> 758"},
-        // ShanXi: each key in order; the value is needle and page.
+        // ShanXi: each key in order (a target holding the next key's value too
+        // gets the earlier key's type); the value is needle and page.
         RuleCase{"27", kShanXiAll, "http://p/arrears+badpw", AccountExpire, "arrears",
                  "SxDistinctOffLineType 用户欠费！ -> 842"},
-        RuleCase{"27", kShanXiAll, "http://p/badpw", ErrPassword, "badpw",
+        RuleCase{"27", kShanXiAll, "http://p/halt+badpw", ErrPassword, "badpw",
                  "SxDistinctOffLineType 用户PPPOE密码错！ -> 854"},
-        RuleCase{"27", kShanXiAll, "http://p/halt", AccountHalt, "halt",
+        RuleCase{"27", kShanXiAll, "http://p/bind+halt", AccountHalt, "halt",
                  "SxDistinctOffLineType 用户账户停！ -> 866"},
-        RuleCase{"27", kShanXiAll, "http://p/bind", BindCheckErr, "bind",
+        RuleCase{"27", kShanXiAll, "http://p/limit+bind", BindCheckErr, "bind",
                  "SxDistinctOffLineType 用户绑定错误！ -> 878"},
         RuleCase{"27", kShanXiAll, "http://p/limit", LimitUserCount, "limit",
                  "SxDistinctOffLineType 用户数量限制！ -> 891"},

@@ -421,6 +421,17 @@ TEST_F(GetTest, WaitForTheAnswerLastsTheTimeOut) {
   EXPECT_EQ(Log(), Lines({kWaitReadLine, kExitLine, kWaitReadLine, kExitLine}));
 }
 
+// A host that never calls SetTimeOut still waits long enough for a slow link.
+TEST_F(GetTest, WithoutSetTimeOutASlowAnswerStillArrives) {
+  Server server;
+  server.SetDefault(Script({Step::Pause(300), Step::Send(Found302()), Step::Close()}));
+  Start(&server);
+  IZHttp* unset = nullptr;
+  ASSERT_EQ(library_.factory()(IID_IZHttp, reinterpret_cast<void**>(&unset)), S_OK);
+  EXPECT_EQ(unset->Get(Url(server, "/").c_str()), 1);
+  unset->Release();
+}
+
 // The first connection stays open after its Get and is closed by the next.
 TEST_F(GetTest, NextGetClosesThePreviousConnection) {
   Server server;

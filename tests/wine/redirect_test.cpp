@@ -63,14 +63,6 @@ class Redirect : public ::testing::Test {
   IZHttp* component_ = nullptr;
 };
 
-TEST_F(Redirect, NullTargetFetchesNothing) {
-  Serve(Respond(Ok("您的IP地址")), Respond(Ok("")));
-  int capacity = 16;
-  EXPECT_EQ(Component()->CheckRedirction(nullptr, &capacity), NoTarget);
-  EXPECT_EQ(server_.ConnectionCount(), 0);
-  EXPECT_EQ(bench::ReadLog(dir_), "");
-}
-
 TEST_F(Redirect, NetworkUpPages) {
   Serve(Respond(Ok("<p>您的IP地址是：[10.0.0.138]</p>")), Respond(Ok("")));
   bench::SetProvince("27");
@@ -247,6 +239,7 @@ TEST_F(Redirect, ProvinceCodeFromChannel) {
     int expected;
   };
   const Case cases[] = {
+      {L"27", NoTarget},             // no "-" at the first object of a load: "0"
       {L"xx-2712", TargetUnparsed},  // "27"
       {L"27", TargetUnparsed},       // no "-": the previous code stays
       {L"a-b-c", NoTarget},          // "b-"

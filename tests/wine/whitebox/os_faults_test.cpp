@@ -25,6 +25,13 @@ SOCKET WSAAPI FailSocket(int, int, int) { return INVALID_SOCKET; }
 int WSAAPI FailBind(SOCKET, const sockaddr*, int) { return SOCKET_ERROR; }
 int WSAAPI FailConnect(SOCKET, const sockaddr*, int) { return SOCKET_ERROR; }
 int WSAAPI FailSelect(int, fd_set*, fd_set*, fd_set*, timeval*) { return SOCKET_ERROR; }
+// The select calls of one Get are counted; the one numbered gFailingSelect fails.
+int gSelects = 0;
+int gFailingSelect = 0;
+int WSAAPI FailOneSelect(int n, fd_set* r, fd_set* w, fd_set* e, timeval* limit) {
+  if (++gSelects == gFailingSelect) return SOCKET_ERROR;
+  return quarvel::kSystemOsCalls.select(n, r, w, e, limit);
+}
 int WSAAPI FailIoctl(SOCKET, long, u_long*) { return SOCKET_ERROR; }
 int WSAAPI FailGetHostName(char*, int) { return SOCKET_ERROR; }
 int WSAAPI FailSend(SOCKET, const char*, int, int) { return SOCKET_ERROR; }
@@ -128,14 +135,32 @@ TEST_F(OsFaults, LocalNameFailureLeavesThePreviousSocketAlone) {
   component->Release();
 }
 
-TEST_F(OsFaults, FailedSendClosesTheSocketAndLogsIt) {
-  gOs.send = FailSend;
-  TZHttp* component = Create();
-  EXPECT_EQ(component->Get(url_.c_str()), 0);
-  EXPECT_EQ(component->hSocket, INVALID_SOCKET);
-  EXPECT_NE(component->szRequestHeader[0], '\0');  // composed, then not sent
-  EXPECT_EQ(bench::LogMessages(dir_), (std::vector<std::string>{"发送失败！ -> 538", "Get 退出！"}));
-  component->Release();
+// A wait whose select fails, or a failed send, closes the socket and logs
+// its own line.
+TEST_F(OsFaults, FailedWaitOrSendClosesTheSocketAndLogsIt) {
+  struct Case {
+    const char* line;
+    void (*inject)();
+  };
+  const Case cases[] = {
+      {"等待寫数据失败！ -> 528", [] { gFailingSelect = 2; }},  // after the connect's
+      {"发送失败！ -> 538", [] { gOs.send = FailSend; }},
+      {"等待读取数据失败！ -> 545", [] { gFailingSelect = 3; }},
+  };
+  for (const Case& c : cases) {
+    gOs.select = FailOneSelect;
+    gSelects = gFailingSelect = 0;
+    c.inject();
+    DeleteFileA((dir_ + "Log\\Quarvel_log.log").c_str());
+    TZHttp* component = Create();
+    EXPECT_EQ(component->Get(url_.c_str()), 0) << c.line;
+    EXPECT_EQ(component->hSocket, INVALID_SOCKET) << c.line;
+    EXPECT_NE(component->szRequestHeader[0], '\0');  // composed, then not sent or not answered
+    EXPECT_EQ(bench::LogMessages(dir_), (std::vector<std::string>{c.line, "Get 退出！"}));
+    component->Release();
+    gOs = quarvel::kSystemOsCalls;
+    gOs.closesocket = CountClose;
+  }
 }
 
 // A name look-up answers with an address of one-, two- and three-digit
