@@ -14,10 +14,12 @@ namespace {
 // A port whose low byte is not zero, so that a stray terminator shows.
 constexpr unsigned short kPort = 8081;
 
-// The header is read from the network; a body receive gets every byte it
-// asks for.
+// The header is read from the network (its receives ask for no more than
+// the header's bound); a body receive gets every byte it asks for.
 int WSAAPI FullBodyReceive(SOCKET s, char* bytes, int count, int flags) {
-  if (count == 1) return quarvel::kSystemOsCalls.recv(s, bytes, count, flags);
+  if (count <= static_cast<int>(quarvel::kHeaderReadLimit)) {
+    return quarvel::kSystemOsCalls.recv(s, bytes, count, flags);
+  }
   std::memset(bytes, 'b', static_cast<std::size_t>(count));
   return count;
 }
