@@ -153,8 +153,10 @@ TEST_F(OsFaults, FailedWaitOrSendClosesTheSocketAndLogsIt) {
     c.inject();
     DeleteFileA((dir_ + "Log\\Quarvel_log.log").c_str());
     TZHttp* component = Create();
+    gClosed = 0;
     EXPECT_EQ(component->Get(url_.c_str()), 0) << c.line;
     EXPECT_EQ(component->hSocket, INVALID_SOCKET) << c.line;
+    EXPECT_EQ(gClosed, 1) << c.line;  // closed, not merely forgotten
     EXPECT_NE(component->szRequestHeader[0], '\0');  // composed, then not sent or not answered
     EXPECT_EQ(bench::LogMessages(dir_), (std::vector<std::string>{c.line, "Get 退出！"}));
     component->Release();
