@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/ExpectedRequest.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {
@@ -191,13 +192,7 @@ void GatherBody(const std::uint8_t* data, std::size_t size, std::size_t bodyLen,
   CHECK(std::memcmp(body.get(), modelText.data(), modelText.size()) == 0);
 }
 
-std::string ExpectedRequest(const std::string& host, const std::string& path) {
-  return "GET " + path + " HTTP/1.1\r\nHost: " + host +
-         "\r\nAccept: */*\r\nAccept-Language: zh-cn\r\n"
-         "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0; SLCC2; "
-         ".NET CLR 2.0.50727; .NET CLR 3.5.30729; .NET CLR 3.0.30729; Media Center PC 6.0; "
-         "InfoPath.3; .NET4.0C; Tablet PC 2.0)\r\nConnection: Keep-Alive\r\n\r\n";
-}
+using testdata::ExpectedRequest;
 
 void ComposeRequest(const std::string& host, const std::string& path, std::size_t capacity) {
   std::vector<char> out(capacity + kGuard, kSentinel);

@@ -8,18 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/ExpectedRequest.h"
+
 namespace quarvel {
 namespace {
 
 constexpr char kSentinel = '\x5A';
 
-std::string ExpectedRequest(const std::string& host, const std::string& path) {
-  return "GET " + path + " HTTP/1.1\r\nHost: " + host +
-         "\r\nAccept: */*\r\nAccept-Language: zh-cn\r\n"
-         "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0; SLCC2; "
-         ".NET CLR 2.0.50727; .NET CLR 3.5.30729; .NET CLR 3.0.30729; Media Center PC 6.0; "
-         "InfoPath.3; .NET4.0C; Tablet PC 2.0)\r\nConnection: Keep-Alive\r\n\r\n";
-}
+using testdata::ExpectedRequest;
 
 // ---- BuildRequestText ------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/Settings.h"
+#include "tests/ExpectedRequest.h"
 #include "tests/wine/TestBench.h"
 #include "tools/scenario/ScenarioServer.h"
 
@@ -29,22 +30,13 @@ constexpr double kSlackMs = 500;
 constexpr std::size_t kBodyChunk = 1024;
 constexpr std::size_t kHeaderLimit = QUARVEL_RESPONSE_HEADER_SIZE - 1;
 
-const char kUserAgent[] =
-    "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0; SLCC2; .NET CLR "
-    "2.0.50727; .NET CLR 3.5.30729; .NET CLR 3.0.30729; Media Center PC 6.0; InfoPath.3; "
-    ".NET4.0C; Tablet PC 2.0)";
 
 // Log messages without time stamp and line end.
 const char kExitLine[] = "Get 退出！";
 const char kWaitReadLine[] = "等待读取数据失败！ -> 545";
 const char kHeaderFailedLine[] = "接收响应报头失败！ -> 552";
 
-// Six lines and the empty line: seven CR LF pairs, nothing else.
-std::string ExpectedRequest(const std::string& host, const std::string& path) {
-  return "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\nAccept: */*\r\n" +
-         "Accept-Language: zh-cn\r\nUser-Agent: " + kUserAgent + "\r\n" +
-         "Connection: Keep-Alive\r\n\r\n";
-}
+using testdata::ExpectedRequest;
 
 const std::string kIpHost = bench::HostOf(quarvel::kIpLocationUrl);
 
