@@ -12,6 +12,9 @@ wine="env LC_ALL=zh_CN.GB2312 ${QUARVEL_WINE:-wine}"
 time_limit="${QUARVEL_MUTATE_TIME_LIMIT:-600}"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
+# A mutant may lose the install path: its log then lands beside the current
+# directory, which must be the scratch build's, never the tree's.
+cd "$build" || exit 1
 
 # The command line of one program.
 command_of() {
