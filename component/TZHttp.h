@@ -1,6 +1,6 @@
 // The component class behind the library's one interface: its record, its
-// slots and its internal operations. Slots 4, 8 and 9 and the province rules
-// are defined per edition.
+// slots and its internal operations. Both editions share every slot; the
+// edition table (support/Edition.h) says where they differ.
 #ifndef QUARVEL_COMPONENT_TZHTTP_H
 #define QUARVEL_COMPONENT_TZHTTP_H
 
