@@ -33,7 +33,7 @@ int STDMETHODCALLTYPE TZHttp::CheckNetDisconType(wchar_t* page, unsigned int pag
   }
   if (found != TargetFound) return Unclassified;
 
-  if (!quarvel::RulesFileExists(rulesPath.c_str())) {
+  if (!quarvel::kEdition.rulesFileFirst && !quarvel::RulesFileExists(rulesPath.c_str())) {
     Log(LogPoint::kRulesFileMissing);
     return Unclassified;
   }

@@ -54,7 +54,7 @@ void BuiltInProbeSettings(const char* probeUrl, const char* defaultUrl, ProbeSet
 
 void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
                        const char* builtInDefaultUrl, ProbeSettings* settings) {
-  settings->ipLocationMarker = kIpLocationMarker;
+  BuiltInProbeSettings(builtInProbeUrl, builtInDefaultUrl, settings);
   settings->probeUrl = ReadUrlSetting(rules, kProbeUrlKey, builtInProbeUrl,
                                       settings->probeUrlValue, &settings->probeUrlState);
   settings->defaultUrl = ReadUrlSetting(rules, kIpLocationUrlKey, builtInDefaultUrl,

@@ -142,9 +142,9 @@ int TZHttp::Fetch(const char* url) {
 }
 
 int TZHttp::Refetch(const char* defaultUrl) {
+  if (sUrl.empty()) return Fetch(defaultUrl);
   BeginGet(this);
-  bool held = !sUrl.empty() || quarvel::AnsiToWide(defaultUrl, &sUrl);
-  return EndGet(held ? FetchUrl(this) : 0);
+  return EndGet(FetchUrl(this));
 }
 
 bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts) {
@@ -173,14 +173,8 @@ bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts) {
   if (quarvel::ResolveHost(texts->host.c_str(), texts->dotted) != quarvel::kHttpDone) {
     return false;
   }
-  // Dotted text is ASCII: it widens unit by unit.
-  wchar_t dotted[quarvel::kDottedAddressSize] = {};
-  for (std::size_t i = 0; i < sizeof texts->dotted && texts->dotted[i] != '\0'; ++i) {
-    dotted[i] = static_cast<wchar_t>(texts->dotted[i]);
-  }
-  sHostAddr.Assign(dotted);
   texts->address = texts->dotted;
-  return true;
+  return quarvel::AnsiToWide(texts->dotted, &sHostAddr);
 }
 
 bool TZHttp::OpenConnection(const char* address) {

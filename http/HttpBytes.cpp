@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "support/Bytes.h"
+
 namespace quarvel {
 namespace {
 
@@ -30,12 +32,7 @@ bool HasLineBreak(const char* text, std::size_t len) {
 }
 
 bool Contains(const char* text, std::size_t len, const char* needle) {
-  const std::size_t needleLen = std::strlen(needle);
-  if (needleLen > len) return false;
-  for (std::size_t i = 0; i + needleLen <= len; ++i) {
-    if (std::memcmp(text + i, needle, needleLen) == 0) return true;
-  }
-  return false;
+  return FindBytes(text, len, needle, std::strlen(needle)) != kNotFound;
 }
 
 // Length of the text already in the body buffer; the whole capacity when it
@@ -48,8 +45,6 @@ std::size_t BodyTextLength(const BodyGather& gather) {
 
 constexpr char kContentLengthName[] = "Content-Length";
 constexpr char kTransferEncodingName[] = "Transfer-Encoding";
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // True when the line at lineBegin of header (len bytes) is the field name:
 // the name, in any case, and its colon. Sets *valueBegin after the colon.

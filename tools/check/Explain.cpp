@@ -9,12 +9,12 @@
 #include "component/ProvinceCode.h"
 #include "http/HttpBytes.h"
 #include "support/Settings.h"
+#include "tools/check/TextOut.h"
 
 namespace explain {
 namespace {
 
 const wchar_t kSetupKey[] = L"SOFTWARE\\Korvanta\\Setup";
-const char kRulesFileName[] = "Data\\Quarvel.ini";
 
 // A setup value as the library reads it: the 32-bit view, "" when missing.
 std::wstring SetupValue(const wchar_t* name) {
@@ -25,13 +25,6 @@ std::wstring SetupValue(const wchar_t* name) {
     return std::wstring();
   }
   return value;
-}
-
-std::string Narrow(const std::wstring& text) {
-  int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::vector<char> out(bytes > 0 ? bytes : 1, '\0');
-  if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-  return out.data();
 }
 
 std::size_t ReadProfile(const void* path, const char* section, const char* key, char* value,
@@ -116,8 +109,7 @@ std::string RuleOf(bool current, int discon) {
 Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon) {
   Facts facts;
   bool current = IsCurrentEdition(module);
-  std::string installPath = Narrow(SetupValue(L"InstallPath"));
-  std::string rulesPath = installPath + kRulesFileName;
+  std::string rulesPath = textout::Ansi(SetupValue(L"InstallPath") + quarvel::kRulesFileName);
   quarvel::ProbeSettings settings;
   quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, quarvel::kIpLocationUrl, &settings);
   if (current) {

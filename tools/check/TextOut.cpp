@@ -145,15 +145,23 @@ std::wstring Widen(const char* ascii) {
   return out;
 }
 
-std::string Utf8(const std::wstring& text) {
+namespace {
+
+std::string Encode(const std::wstring& text, UINT codePage) {
   if (text.empty()) return std::string();
   int units = static_cast<int>(text.size());
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+  int bytes = WideCharToMultiByte(codePage, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) return std::string();
   std::string out(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &out[0], bytes, nullptr, nullptr);
+  WideCharToMultiByte(codePage, 0, text.data(), units, &out[0], bytes, nullptr, nullptr);
   return out;
 }
+
+}  // namespace
+
+std::string Utf8(const std::wstring& text) { return Encode(text, CP_UTF8); }
+
+std::string Ansi(const std::wstring& text) { return Encode(text, CP_ACP); }
 
 void Write(HANDLE handle, const std::wstring& text) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;

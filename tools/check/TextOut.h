@@ -25,6 +25,8 @@ std::wstring JsonWide(const wchar_t* text, std::size_t length);
 
 std::wstring Widen(const char* ascii);
 std::string Utf8(const std::wstring& text);
+// The text in the system ANSI code page, as the library takes narrow text.
+std::string Ansi(const std::wstring& text);
 
 // Writes text to a console with its wide API, to anything else as UTF-8.
 void Write(HANDLE handle, const std::wstring& text);

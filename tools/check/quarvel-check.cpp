@@ -309,19 +309,10 @@ void Redirect(const Host& host, std::vector<Field>* fields) {
   Explain(explain::AfterCheck(host.module(), host.component(), result, -1), fields);
 }
 
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return std::string();
-  std::vector<char> out(static_cast<std::size_t>(bytes));
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-  return out.data();
-}
-
 // The accessors write no terminator: each buffer is zeroed and one unit
 // longer than the library fills.
 void Get(IZHttp* component, const std::wstring& url, std::vector<Field>* fields) {
-  std::string narrowUrl = Narrow(url);
+  std::string narrowUrl = textout::Ansi(url);
   Stopwatch watch;
   int result = component->Get(narrowUrl.c_str());
   long long ms = watch.ElapsedMs();
