@@ -12,7 +12,11 @@
 using quarvel::Log;
 using quarvel::LogPoint;
 
-int STDMETHODCALLTYPE TZHttp::CheckNetDisconType(wchar_t* page, unsigned int pageCount) {
+namespace {
+
+// The dispatch of one call: the redirection check within the call's
+// deadline, then the province's rules.
+int Dispatch(TZHttp* self, wchar_t* page, unsigned int pageCount, quarvel::Deadline* deadline) {
   Log(LogPoint::kDisconBegin);
   quarvel::WideText rulesPath;
   quarvel::RulesFilePath(&rulesPath);
@@ -23,8 +27,7 @@ int STDMETHODCALLTYPE TZHttp::CheckNetDisconType(wchar_t* page, unsigned int pag
 
   char target[quarvel::kTargetBufferSize];
   std::memset(target, 0, sizeof target);
-  int capacity = quarvel::kTargetBufferSize;
-  int found = CheckRedirction(target, &capacity);
+  int found = self->CheckRedirctionWithin(target, quarvel::kTargetBufferSize, deadline);
   quarvel::LogNumber(LogPoint::kCheckReturned, found);
   if (found == NetworkUp) return NetworkUpType;
   if (found == NoTarget || found == TargetUnparsed) {
@@ -47,4 +50,13 @@ int STDMETHODCALLTYPE TZHttp::CheckNetDisconType(wchar_t* page, unsigned int pag
   if (province == nullptr) return Unclassified;
   return quarvel::ApplyProvinceRules(*province, quarvel::PrivateProfileRules(narrowPath.get()),
                                      target, page, pageCount);
+}
+
+}  // namespace
+
+int STDMETHODCALLTYPE TZHttp::CheckNetDisconType(wchar_t* page, unsigned int pageCount) {
+  quarvel::Deadline deadline;
+  int result = Dispatch(this, page, pageCount, &deadline);
+  quarvel::LogIfTimeLimitRanOut(deadline);
+  return result;
 }

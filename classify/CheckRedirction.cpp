@@ -115,7 +115,13 @@ Outcome CheckRedirect(const char* header, char* target, int capacity) {
 
 int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity) {
   if (target == nullptr || capacity == nullptr) return NoTarget;
-  int room = *capacity;
+  quarvel::Deadline deadline;
+  int result = CheckRedirctionWithin(target, *capacity, &deadline);
+  quarvel::LogIfTimeLimitRanOut(deadline);
+  return result;
+}
+
+int TZHttp::CheckRedirctionWithin(char* target, int room, quarvel::Deadline* deadline) {
   if (room > 0) std::memset(target, 0, static_cast<std::size_t>(room));
   Log(LogPoint::kCheckStart);
 
@@ -124,8 +130,9 @@ int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity)
   // checks start with it.
   quarvel::ProbeSettings settings;
   quarvel::LoadProbeSettings(&settings);
-  if (Refetch(settings.defaultUrl) == 0 && quarvel::kEdition.fallsBackToProbe) {
-    Fetch(settings.probeUrl);
+  deadline->SetLimit(settings.timeLimitMs);
+  if (Refetch(settings.defaultUrl, *deadline) == 0 && quarvel::kEdition.fallsBackToProbe) {
+    Fetch(settings.probeUrl, *deadline);
   }
   Log(LogPoint::kFetched);
 

@@ -43,13 +43,29 @@ const char* ReadUrlSetting(const RulesSource& rules, const char* key, const char
 
 }  // namespace
 
+SettingState ReadTimeLimit(const RulesSource& rules, unsigned long* limitMs) {
+  *limitMs = 0;
+  char value[kTimeLimitReadSize];
+  SettingState state = ReadSetting(rules, kTimeLimitKey, value, sizeof value);
+  if (state != SettingState::kConfigured) return state;
+  unsigned long ms = 0;
+  for (const char* digit = value; *digit != '\0'; ++digit) {
+    if (*digit < '0' || *digit > '9' || ms > kTimeLimitMaxMs) return SettingState::kRefused;
+    ms = ms * 10 + static_cast<unsigned long>(*digit - '0');
+  }
+  if (ms == 0 || ms > kTimeLimitMaxMs) return SettingState::kRefused;
+  *limitMs = ms;
+  return state;
+}
+
 void BuiltInProbeSettings(const char* probeUrl, const char* defaultUrl, ProbeSettings* settings) {
   settings->probeUrl = probeUrl;
   settings->defaultUrl = defaultUrl;
   settings->ipLocationMarker = kIpLocationMarker;
   settings->marker = nullptr;
+  settings->timeLimitMs = 0;
   settings->probeUrlState = settings->defaultUrlState = settings->markerState =
-      SettingState::kBuiltIn;
+      settings->timeLimitState = SettingState::kBuiltIn;
 }
 
 void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
@@ -64,6 +80,7 @@ void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
       ReadSetting(rules, kMarkerKey, settings->markerValue, sizeof settings->markerValue);
   settings->marker =
       settings->markerState == SettingState::kConfigured ? settings->markerValue : nullptr;
+  settings->timeLimitState = ReadTimeLimit(rules, &settings->timeLimitMs);
 }
 
 bool FindNetworkUpMarker(const char* body, const ProbeSettings& settings, const char** which) {

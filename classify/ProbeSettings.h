@@ -16,6 +16,12 @@ constexpr const char* kProbeSection = "Probe";
 constexpr const char* kProbeUrlKey = "Url";
 constexpr const char* kIpLocationUrlKey = "IpLocationUrl";
 constexpr const char* kMarkerKey = "Marker";
+constexpr const char* kTimeLimitKey = "TimeLimitMs";
+
+// The longest time limit a call may be given, and the read buffer of its
+// value: room for more digits than it has, so that a longer text is told.
+constexpr unsigned long kTimeLimitMaxMs = 600000;
+constexpr std::size_t kTimeLimitReadSize = 16;
 
 // A value that fills its read buffer may have been cut, and is refused. A
 // URL that long could never be requested: the request holds it and more.
@@ -35,7 +41,8 @@ struct ProbeSettings {
   const char* defaultUrl;  // what Get fetches for empty text: the IP-location page
   const char* ipLocationMarker;  // the IP-location page's marker; null: it does not count
   const char* marker;      // one more network-up marker; null: none
-  SettingState probeUrlState, defaultUrlState, markerState;
+  unsigned long timeLimitMs;  // the time one call may take; 0: no limit
+  SettingState probeUrlState, defaultUrlState, markerState, timeLimitState;
   char probeUrlValue[kProbeUrlReadSize];
   char defaultUrlValue[kProbeUrlReadSize];
   char markerValue[kMarkerReadSize];
@@ -45,11 +52,16 @@ struct ProbeSettings {
 // fits the request buffer, without CR or LF in its host or path.
 bool IsRequestableUrl(const char* url);
 
+// Reads [Probe] TimeLimitMs through rules into *limitMs: decimal digits
+// alone, 1 to kTimeLimitMaxMs. Anything else is refused; *limitMs is 0 (no
+// limit) unless the value is configured.
+SettingState ReadTimeLimit(const RulesSource& rules, unsigned long* limitMs);
+
 // Reads [Probe] through rules ("Url", "IpLocationUrl" for the default page,
-// "Marker"). A URL that is not requestable is refused and the built-in one
-// kept; a marker longer than a body can be is refused, as it could never
-// match. Without the section, the file or a key, the built-in values hold and
-// no marker is added.
+// "Marker", "TimeLimitMs"). A URL that is not requestable is refused and the
+// built-in one kept; a marker longer than a body can be is refused, as it
+// could never match. Without the section, the file or a key, the built-in
+// values hold, no marker is added and calls have no time limit.
 void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
                        const char* builtInDefaultUrl, ProbeSettings* settings);
 

@@ -54,18 +54,24 @@ void WritePage(wchar_t* page, unsigned int pageCount, const char* pageText) {
                reinterpret_cast<const char16_t*>(wide.c_str()));
 }
 
+// The rules file's path in ANSI, as the private-profile call takes it.
+NarrowText NarrowRulesFilePath() {
+  WideText rulesPath;
+  RulesFilePath(&rulesPath);
+  return NarrowText(rulesPath.c_str());
+}
+
 // The rules file's [Probe] section over the built-in pages; each refused
 // value is named in the log.
 void ReadProbeSection(ProbeSettings* settings) {
-  WideText rulesPath;
-  RulesFilePath(&rulesPath);
-  NarrowText narrowPath(rulesPath.c_str());
+  NarrowText narrowPath = NarrowRulesFilePath();
   if (narrowPath.get() == nullptr) return;
   ReadProbeSettings(PrivateProfileRules(narrowPath.get()), kProbeUrl, kEdition.defaultUrl,
                     settings);
   if (settings->probeUrlState == SettingState::kRefused) Log(LogPoint::kProbeUrlRefused);
   if (settings->defaultUrlState == SettingState::kRefused) Log(LogPoint::kIpLocationUrlRefused);
   if (settings->markerState == SettingState::kRefused) Log(LogPoint::kMarkerRefused);
+  if (settings->timeLimitState == SettingState::kRefused) Log(LogPoint::kTimeLimitRefused);
 }
 
 }  // namespace
@@ -86,6 +92,21 @@ void LoadProbeSettings(ProbeSettings* settings) {
   BuiltInProbeSettings(kProbeUrl, kEdition.defaultUrl, settings);
   if (kEdition.readsProbeSection) ReadProbeSection(settings);
   if (!kEdition.ipLocationMarkerCounts) settings->ipLocationMarker = nullptr;
+}
+
+unsigned long LoadTimeLimit() {
+  if (!kEdition.readsProbeSection) return 0;
+  NarrowText narrowPath = NarrowRulesFilePath();
+  if (narrowPath.get() == nullptr) return 0;
+  unsigned long limitMs = 0;
+  if (ReadTimeLimit(PrivateProfileRules(narrowPath.get()), &limitMs) == SettingState::kRefused) {
+    Log(LogPoint::kTimeLimitRefused);
+  }
+  return limitMs;
+}
+
+void LogIfTimeLimitRanOut(const Deadline& deadline) {
+  if (deadline.RanOut()) Log(LogPoint::kTimeLimitEnded);
 }
 
 int ApplyProvinceRules(const Province& province, const RulesSource& rules, const char* target,

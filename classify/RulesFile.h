@@ -7,6 +7,7 @@
 
 #include "classify/ProbeSettings.h"
 #include "classify/Provinces.h"
+#include "http/Deadline.h"
 #include "support/Text.h"
 
 namespace quarvel {
@@ -22,6 +23,14 @@ bool RulesFileExists(const wchar_t* path);
 // section where the edition reads one (a refused value is logged once), else
 // the edition's built-in pages.
 void LoadProbeSettings(ProbeSettings* settings);
+
+// [Probe] TimeLimitMs alone, for a Get of a given URL: the limit, or 0 where
+// there is none, the edition reads no [Probe] section or the value is
+// refused (logged).
+unsigned long LoadTimeLimit();
+
+// Closes a call whose time limit ran out with a line naming the key.
+void LogIfTimeLimitRanOut(const Deadline& deadline);
 
 // The rules file at rulesPath (ANSI), read with the private-profile call.
 RulesSource PrivateProfileRules(const char* rulesPath);

@@ -51,6 +51,7 @@ add_library(quarvel_shared OBJECT
   classify/CheckNetDisconType.cpp
   http/Connection.cpp
   http/Exchange.cpp
+  http/Lookup.cpp
   classify/RulesFile.cpp
   support/CodePage.cpp
   support/OsCalls.cpp

@@ -8,7 +8,7 @@ add_subdirectory(${QUARVEL_GTEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EX
 enable_testing()
 include(GoogleTest)
 
-add_library(quarvel_scenario STATIC tools/scenario/ScenarioServer.cpp)
+add_library(quarvel_scenario STATIC tools/scenario/ScenarioServer.cpp tools/scenario/NetworkFaults.cpp)
 target_include_directories(quarvel_scenario PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quarvel_scenario PUBLIC ws2_32)
 

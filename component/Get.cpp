@@ -35,10 +35,10 @@ int EndGet(int result) {
 
 // Receives the header; a failed receive has its own line before the
 // edition's header line.
-bool ReceiveHeader(TZHttp* self, std::size_t* headerLen) {
+bool ReceiveHeader(TZHttp* self, std::size_t* headerLen, const quarvel::Deadline& deadline) {
   int error = 0;
   switch (quarvel::ReadHeader(self->hSocket, self->szResponseHeader, quarvel::kHeaderReadLimit,
-                              headerLen, &error)) {
+                              headerLen, &error, deadline)) {
     case quarvel::kHttpDone:
       Log(LogPoint::kHeaderDone);
       return true;
@@ -56,11 +56,11 @@ bool ReceiveHeader(TZHttp* self, std::size_t* headerLen) {
 }
 
 // The body of a "200 OK": gathered, or the first receive only.
-bool ReceiveBody(TZHttp* self, std::size_t headerLen) {
+bool ReceiveBody(TZHttp* self, std::size_t headerLen, const quarvel::Deadline& deadline) {
   bool received = quarvel::kEdition.gatherBody
                       ? quarvel::ReadBody(self->hSocket, self->szResponseBody,
                                           sizeof self->szResponseBody, self->szResponseHeader,
-                                          headerLen)
+                                          headerLen, deadline)
                       : quarvel::ReadBodyOnce(self->hSocket, self->szResponseBody,
                                               sizeof self->szResponseBody);
   if (received) Log(LogPoint::kBodyDone);
@@ -68,7 +68,7 @@ bool ReceiveBody(TZHttp* self, std::size_t headerLen) {
 }
 
 // Classifies the status line and reads what its class asks for.
-int TakeAnswer(TZHttp* self, std::size_t headerLen) {
+int TakeAnswer(TZHttp* self, std::size_t headerLen, const quarvel::Deadline& deadline) {
   // A NUL received before the first CR LF ends the text early. Without a CR
   // LF the current edition takes the whole text for the status line.
   std::size_t textLen = std::strlen(self->szResponseHeader);
@@ -81,7 +81,7 @@ int TakeAnswer(TZHttp* self, std::size_t headerLen) {
   switch (quarvel::ClassifyStatusLine(self->szResponseHeader, lineLen)) {
     case quarvel::kStatusOk:
       self->iRsType = quarvel::kStatusOk;
-      return ReceiveBody(self, headerLen) ? 1 : 0;
+      return ReceiveBody(self, headerLen, deadline) ? 1 : 0;
     case quarvel::kStatusRedirect:
       Log(LogPoint::kRedirectDone);
       self->iRsType = quarvel::kStatusRedirect;
@@ -91,21 +91,22 @@ int TakeAnswer(TZHttp* self, std::size_t headerLen) {
   }
 }
 
-// One attempt at the URL in sUrl; the caller writes the closing line.
-int FetchUrl(TZHttp* self) {
+// One attempt at the URL in sUrl; the caller writes the closing line. Each
+// wait lasts the set wait time, or what is left of the call's time limit.
+int FetchUrl(TZHttp* self, const quarvel::Deadline& deadline) {
   // The one conversion to narrow text of this fetch: host, path and address
   // are cut from it.
   quarvel::NarrowText url(self->sUrl.c_str());
   quarvel::FetchTexts texts;
-  if (url.get() == nullptr || !self->ParseUrl(url.get(), &texts) ||
-      !self->OpenConnection(texts.address)) {
+  if (url.get() == nullptr || !self->ParseUrl(url.get(), &texts, deadline) ||
+      !self->OpenConnection(texts.address, deadline)) {
     return 0;
   }
   // A request that cannot be composed whole (longer than the request buffer,
   // or with a line break in host or path) is never sent.
   int length = self->BuildRequest(texts.host.c_str(), texts.path);
   if (length == 0) return 0;
-  if (quarvel::WaitWritable(&self->hSocket, self->iTimeOut) != quarvel::kHttpDone) {
+  if (quarvel::WaitWritable(&self->hSocket, deadline.Cap(self->iTimeOut)) != quarvel::kHttpDone) {
     Log(LogPoint::kWaitWriteFailed);
     return 0;
   }
@@ -114,40 +115,48 @@ int FetchUrl(TZHttp* self) {
     return 0;
   }
   Log(LogPoint::kSendDone);
-  if (quarvel::WaitReadable(&self->hSocket, self->iTimeOut) != quarvel::kHttpDone) {
+  if (quarvel::WaitReadable(&self->hSocket, deadline.Cap(self->iTimeOut)) != quarvel::kHttpDone) {
     Log(LogPoint::kWaitReadFailed);
     return 0;
   }
   Log(LogPoint::kWaitReadDone);
   std::size_t headerLen = 0;
-  if (!ReceiveHeader(self, &headerLen)) return 0;
-  return TakeAnswer(self, headerLen);
+  if (!ReceiveHeader(self, &headerLen, deadline)) return 0;
+  return TakeAnswer(self, headerLen, deadline);
 }
 
 }  // namespace
 
 int STDMETHODCALLTYPE TZHttp::Get(const char* url) {
+  quarvel::Deadline deadline;
+  int result = 0;
   if (url == nullptr || url[0] == '\0') {
     quarvel::ProbeSettings settings;
     quarvel::LoadProbeSettings(&settings);
-    return Fetch(settings.defaultUrl);
+    deadline.SetLimit(settings.timeLimitMs);
+    result = Fetch(settings.defaultUrl, deadline);
+  } else {
+    deadline.SetLimit(quarvel::LoadTimeLimit());
+    result = Fetch(url, deadline);
   }
-  return Fetch(url);
+  quarvel::LogIfTimeLimitRanOut(deadline);
+  return result;
 }
 
-int TZHttp::Fetch(const char* url) {
+int TZHttp::Fetch(const char* url, const quarvel::Deadline& deadline) {
   BeginGet(this);
   bool held = quarvel::AnsiToWide(url, &sUrl);
-  return EndGet(held ? FetchUrl(this) : 0);
+  return EndGet(held ? FetchUrl(this, deadline) : 0);
 }
 
-int TZHttp::Refetch(const char* defaultUrl) {
-  if (sUrl.empty()) return Fetch(defaultUrl);
+int TZHttp::Refetch(const char* defaultUrl, const quarvel::Deadline& deadline) {
+  if (sUrl.empty()) return Fetch(defaultUrl, deadline);
   BeginGet(this);
-  return EndGet(FetchUrl(this));
+  return EndGet(FetchUrl(this, deadline));
 }
 
-bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts) {
+bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts,
+                      const quarvel::Deadline& deadline) {
   const wchar_t* wide = sUrl.c_str();
   quarvel::UrlParts parts;
   if (!quarvel::SplitUrl(reinterpret_cast<const char16_t*>(wide), sUrl.length(), &parts)) {
@@ -170,17 +179,17 @@ bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts) {
     texts->address = texts->host.c_str();
     return true;
   }
-  if (quarvel::ResolveHost(texts->host.c_str(), texts->dotted) != quarvel::kHttpDone) {
+  if (quarvel::ResolveHost(texts->host.c_str(), texts->dotted, deadline) != quarvel::kHttpDone) {
     return false;
   }
   texts->address = texts->dotted;
   return quarvel::AnsiToWide(texts->dotted, &sHostAddr);
 }
 
-bool TZHttp::OpenConnection(const char* address) {
+bool TZHttp::OpenConnection(const char* address, const quarvel::Deadline& deadline) {
   if (!bWsaStarted) return false;
-  return quarvel::Connect(&hSocket, address, iPort, quarvel::kEdition.receiveTimeOutMs) ==
-         quarvel::kHttpDone;
+  return quarvel::Connect(&hSocket, address, iPort, quarvel::kEdition.receiveTimeOutMs,
+                          deadline) == quarvel::kHttpDone;
 }
 
 int TZHttp::BuildRequest(const char* host, const char* path) {

@@ -36,6 +36,11 @@ constexpr LogPointLine kLines[] = {
     {P::kMarkerRefused, F::kText,
      "Quarvel.ini [Probe] Marker is longer than any page body the library keeps: it never "
      "matches.\n", 0},
+    {P::kTimeLimitRefused, F::kText,
+     "Quarvel.ini [Probe] TimeLimitMs is no whole number of milliseconds from 1 to 600000: "
+     "calls run without a time limit.\n", 0},
+    {P::kTimeLimitEnded, F::kText,
+     "Quarvel.ini [Probe] TimeLimitMs ran out: the time limit ended this call.\n", 0},
 };
 
 }  // namespace

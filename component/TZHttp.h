@@ -60,15 +60,19 @@ class TZHttp final : public IZHttp {
   // address and iPort. BuildRequest composes the request into
   // szRequestHeader and gives its length, 0 (nothing composed) when host or
   // path is missing or the request does not fit.
-  bool ParseUrl(const char* url, quarvel::FetchTexts* texts);
-  bool OpenConnection(const char* address);
+  // The look-ups and the connect last no longer than deadline allows.
+  bool ParseUrl(const char* url, quarvel::FetchTexts* texts, const quarvel::Deadline& deadline);
+  bool OpenConnection(const char* address, const quarvel::Deadline& deadline);
   int BuildRequest(const char* host, const char* path);
   void CloseConnection();
-  // Get of url, which is not empty.
-  int Fetch(const char* url);
+  // Get of url, which is not empty, within the call's deadline.
+  int Fetch(const char* url, const quarvel::Deadline& deadline);
   // Get of the URL in sUrl as it stands (defaultUrl when it is empty): the
   // redirection check fetches again what the last Get fetched.
-  int Refetch(const char* defaultUrl);
+  int Refetch(const char* defaultUrl, const quarvel::Deadline& deadline);
+  // CheckRedirction within a call that began at deadline's start; the
+  // [Probe] section it reads sets deadline's limit.
+  int CheckRedirctionWithin(char* target, int capacity, quarvel::Deadline* deadline);
 
   // The record, after the slot table pointer.
   bool bWsaStarted;          // the socket library start-up succeeded

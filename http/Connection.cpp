@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "http/Exchange.h"
+#include "http/Lookup.h"
 #include "support/OsCalls.h"
 
 namespace {
@@ -18,33 +19,45 @@ quarvel::HttpCode Abandon(SOCKET* socket) {
   return quarvel::kHttpNoConnection;
 }
 
-// "a.b.c.d" of the four bytes of an IPv4 address: at most 15 characters and
-// the NUL, so it always fits kDottedAddressSize bytes. Written by hand, which
-// keeps the C library's formatted printing out of the library.
-void FormatDotted(const unsigned char* a, char* dotted) {
-  char* out = dotted;
-  for (int i = 0; i < 4; ++i) {
-    if (i > 0) *out++ = '.';
-    const unsigned v = a[i];
-    if (v >= 100) *out++ = static_cast<char>('0' + v / 100);
-    if (v >= 10) *out++ = static_cast<char>('0' + v / 10 % 10);
-    *out++ = static_cast<char>('0' + v % 10);
+// Connects socket to peer and waits until it is writable. Without a time
+// limit the connect blocks as long as the system's own connect time-out and
+// the wait has no limit. With one, the connect is started without blocking
+// and waited for with what is left of the limit; a refused or failed connect
+// is reported in the failure set.
+bool ConnectWithin(SOCKET socket, const sockaddr_in& peer, const quarvel::Deadline& deadline) {
+  const bool bounded = deadline.Bounded();
+  u_long nonBlocking = 1;
+  if (bounded && quarvel::gOs.ioctlsocket(socket, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+    return false;
   }
-  *out = '\0';
+  if (quarvel::gOs.connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) ==
+          SOCKET_ERROR &&
+      !(bounded && WSAGetLastError() == WSAEWOULDBLOCK)) {
+    return false;
+  }
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_SET(socket, &writable);
+  FD_ZERO(&failed);
+  FD_SET(socket, &failed);
+  timeval limit = quarvel::MsToTimeval(static_cast<int>(deadline.LeftMs()));
+  if (quarvel::gOs.select(0, nullptr, &writable, bounded ? &failed : nullptr,
+                          bounded ? &limit : nullptr) <= 0) {
+    return false;
+  }
+  return !(bounded && FD_ISSET(socket, &failed));
 }
 
 }  // namespace
 
 namespace quarvel {
 
-HttpCode ResolveHost(const char* host, char* dotted) {
-  hostent* found = gOs.gethostbyname(host);
-  if (found == nullptr || found->h_addr_list == nullptr || found->h_addr_list[0] == nullptr) {
-    return kHttpNotFound;
+HttpCode ResolveHost(const char* host, char* dotted, const Deadline& deadline) {
+  if (deadline.Bounded()) {
+    return LookUpWithin(host, deadline.LeftMs(), dotted) == kLookupFound ? kHttpDone
+                                                                         : kHttpNotFound;
   }
-  const unsigned char* a = reinterpret_cast<const unsigned char*>(found->h_addr_list[0]);
-  FormatDotted(a, dotted);
-  return kHttpDone;
+  return TakeFirstAddress(gOs.gethostbyname(host), dotted) ? kHttpDone : kHttpNotFound;
 }
 
 void CloseSocket(SOCKET* socket) {
@@ -53,13 +66,15 @@ void CloseSocket(SOCKET* socket) {
   *socket = INVALID_SOCKET;
 }
 
-HttpCode Connect(SOCKET* socket, const char* address, int port, int receiveTimeOutMs) {
+HttpCode Connect(SOCKET* socket, const char* address, int port, int receiveTimeOutMs,
+                 const Deadline& deadline) {
   unsigned long peerAddress = inet_addr(address);
   if (peerAddress == INADDR_NONE) return kHttpNoAddress;
 
   char localName[kLocalNameSize];
   if (gOs.gethostname(localName, kLocalNameSize) != 0) return kHttpNoLocalName;
-  if (gOs.gethostbyname(localName) == nullptr) return kHttpNoLocalName;
+  char localAddress[kDottedAddressSize];
+  if (ResolveHost(localName, localAddress, deadline) != kHttpDone) return kHttpNoLocalName;
 
   CloseSocket(socket);
   *socket = gOs.socket(AF_INET, SOCK_STREAM, 0);
@@ -79,14 +94,7 @@ HttpCode Connect(SOCKET* socket, const char* address, int port, int receiveTimeO
   peer.sin_family = AF_INET;
   peer.sin_addr.s_addr = peerAddress;
   peer.sin_port = htons(static_cast<u_short>(port & 0xFFFF));
-  if (gOs.connect(*socket, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
-    return Abandon(socket);
-  }
-
-  fd_set writable;
-  FD_ZERO(&writable);
-  FD_SET(*socket, &writable);
-  if (gOs.select(0, nullptr, &writable, nullptr, nullptr) <= 0) return Abandon(socket);
+  if (!ConnectWithin(*socket, peer, deadline)) return Abandon(socket);
 
   u_long nonBlocking = 0;
   if (gOs.ioctlsocket(*socket, FIONBIO, &nonBlocking) == SOCKET_ERROR) return Abandon(socket);

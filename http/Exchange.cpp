@@ -21,13 +21,28 @@ quarvel::HttpCode WaitOnSocket(SOCKET* socket, int timeOutMs, WaitFor what) {
   fd_set set;
   FD_ZERO(&set);
   FD_SET(*socket, &set);
-  timeval limit;
-  limit.tv_sec = timeOutMs / 1000;
-  limit.tv_usec = (timeOutMs % 1000) * 1000;
+  timeval limit = quarvel::MsToTimeval(timeOutMs);
   int ready = what == kWaitWrite ? quarvel::gOs.select(0, nullptr, &set, nullptr, &limit)
                                  : quarvel::gOs.select(0, &set, nullptr, nullptr, &limit);
   if (ready == SOCKET_ERROR) quarvel::CloseSocket(socket);
   return ready > 0 ? quarvel::kHttpDone : quarvel::kHttpWaitFailed;
+}
+
+// A receive of at most count bytes. With a time limit it may block only for
+// what is left of it: when nothing arrives in that time it fails as a
+// receive that timed out.
+int ReceiveWithin(SOCKET socket, char* bytes, int count, int flags,
+                  const quarvel::Deadline& deadline) {
+  if (deadline.Bounded()) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval limit = quarvel::MsToTimeval(static_cast<int>(deadline.LeftMs()));
+    int ready = quarvel::gOs.select(0, &readable, nullptr, nullptr, &limit);
+    if (ready == 0) WSASetLastError(WSAETIMEDOUT);
+    if (ready <= 0) return SOCKET_ERROR;
+  }
+  return quarvel::gOs.recv(socket, bytes, count, flags);
 }
 
 // The code of a receive that brought nothing.
@@ -40,6 +55,13 @@ quarvel::HttpCode ReceiveEnded(int received, int* error) {
 }  // namespace
 
 namespace quarvel {
+
+timeval MsToTimeval(int timeOutMs) {
+  timeval limit;
+  limit.tv_sec = timeOutMs / 1000;
+  limit.tv_usec = (timeOutMs % 1000) * 1000;
+  return limit;
+}
 
 HttpCode WaitWritable(SOCKET* socket, int timeOutMs) {
   return WaitOnSocket(socket, timeOutMs, kWaitWrite);
@@ -63,11 +85,12 @@ HttpCode SendRequest(SOCKET* socket, const char* request, int length) {
 // of one per byte, and the body left in the socket. Bytes looked at but not
 // taken are cleared again, so the buffer holds only what was taken.
 HttpCode ReadHeader(SOCKET socket, char* buffer, std::size_t count, std::size_t* length,
-                    int* error) {
+                    int* error, const Deadline& deadline) {
   std::size_t have = 0;
   *length = 0;
   while (have < count) {
-    int peeked = gOs.recv(socket, buffer + have, static_cast<int>(count - have), MSG_PEEK);
+    int peeked = ReceiveWithin(socket, buffer + have, static_cast<int>(count - have), MSG_PEEK,
+                               deadline);
     if (peeked <= 0) return ReceiveEnded(peeked, error);
     const std::size_t seen = have + static_cast<std::size_t>(peeked);
     const std::size_t end = FindHeaderEnd(buffer, have, seen);
@@ -86,7 +109,7 @@ HttpCode ReadHeader(SOCKET socket, char* buffer, std::size_t count, std::size_t*
 }
 
 bool ReadBody(SOCKET socket, char* body, std::size_t capacity, const char* header,
-              std::size_t headerLen) {
+              std::size_t headerLen, const Deadline& deadline) {
   std::size_t declared = 0;
   const bool bounded = ParseContentLength(header, headerLen, &declared) == kLengthDeclared;
   BodyGather gather = {body, capacity, 0};
@@ -95,7 +118,7 @@ bool ReadBody(SOCKET socket, char* body, std::size_t capacity, const char* heade
   // waiting on would only meet the receive time-out of a kept-alive answer.
   while (!bounded || gather.total < declared) {
     std::memset(chunk, 0, sizeof chunk);
-    int received = gOs.recv(socket, chunk, sizeof chunk, 0);
+    int received = ReceiveWithin(socket, chunk, sizeof chunk, 0, deadline);
     if (!AppendBodyChunk(&gather, chunk, received)) break;
   }
   return FinishBody(&gather);

@@ -49,6 +49,9 @@ enum class LogPoint {
   kProbeUrlRefused,
   kIpLocationUrlRefused,
   kMarkerRefused,
+  kTimeLimitRefused,
+  // Any call whose time limit ran out
+  kTimeLimitEnded,
 };
 
 enum class LogForm {

@@ -21,6 +21,8 @@ struct ProbeCase {
   const char* probeUrl;
   const char* defaultUrl;
   SettingState probeState, defaultState, markerState;
+  unsigned long timeLimitMs = 0;
+  SettingState timeLimitState = SettingState::kBuiltIn;
 };
 
 void PrintTo(const ProbeCase& c, std::ostream* out) { *out << c.name; }
@@ -38,6 +40,8 @@ TEST_P(ProbeSection, TakesUsableValuesOnly) {
   EXPECT_EQ(settings.defaultUrlState, c.defaultState);
   EXPECT_EQ(settings.markerState, c.markerState);
   EXPECT_EQ(settings.marker != nullptr, c.markerState == SettingState::kConfigured);
+  EXPECT_EQ(settings.timeLimitMs, c.timeLimitMs);
+  EXPECT_EQ(settings.timeLimitState, c.timeLimitState);
 }
 
 using S = SettingState;
@@ -68,7 +72,20 @@ INSTANTIATE_TEST_SUITE_P(
                   kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kConfigured},
         ProbeCase{"MarkerLongerThanAnyBody",
                   {{"Probe.Marker", std::string(kResponseBodySize, 'm')}}, kBuiltInProbe,
-                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kRefused}),
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kRefused},
+        ProbeCase{"TimeLimit", {{"Probe.TimeLimitMs", "2500"}}, kBuiltInProbe, kBuiltInDefault,
+                  S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 2500, S::kConfigured},
+        ProbeCase{"TimeLimitLongest", {{"Probe.TimeLimitMs", "0600000"}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 600000, S::kConfigured},
+        ProbeCase{"TimeLimitZero", {{"Probe.TimeLimitMs", "0"}}, kBuiltInProbe, kBuiltInDefault,
+                  S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kRefused},
+        ProbeCase{"TimeLimitTooLong", {{"Probe.TimeLimitMs", "600001"}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kRefused},
+        ProbeCase{"TimeLimitNotDigits", {{"Probe.TimeLimitMs", "2.5s"}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kRefused},
+        ProbeCase{"TimeLimitOverflowing", {{"Probe.TimeLimitMs", "99999999999999999999"}},
+                  kBuiltInProbe, kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0,
+                  S::kRefused}),
     [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
 
 TEST(NetworkUpMarkers, BuiltInFirstThenConfigured) {

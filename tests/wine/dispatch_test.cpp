@@ -8,6 +8,7 @@
 
 #include "support/Settings.h"
 #include "tests/wine/TestBench.h"
+#include "tools/scenario/NetworkFaults.h"
 
 namespace {
 
@@ -227,6 +228,91 @@ TEST_F(Dispatch, LongTargetLineStaysWithinTheMessageBuffer) {
   ASSERT_NE(end, std::string::npos);
   // The formatted text, line end counted once, fits 399 bytes.
   EXPECT_LE(end + std::strlen("-> 758\n") - begin, 399u);
+}
+
+// [Probe] TimeLimitMs bounds a whole call of each slot, whatever the line
+// does: a name server that never answers, connection attempts that are
+// dropped, a server that never answers. The step that runs out fails with
+// its usual line, and one more line names the key. A refused connection and
+// a portal answer end at once, as without the limit.
+TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
+  constexpr double kLimitMs = 2500, kMarginMs = 300;
+  scenario::SlowNameServer silentNames(-1);
+  ASSERT_TRUE(silentNames.Start());
+  scenario::DroppingListener dropping;
+  ASSERT_TRUE(dropping.Start());
+  scenario::Server silent;
+  silent.SetDefault(scenario::Silent(10000));
+  ASSERT_TRUE(silent.Start(0));
+  Serve(Redirect("http://portal/arrears.html"));
+  const std::string kEnded = "Quarvel.ini [Probe] TimeLimitMs ran out: the time limit ended this call.";
+  const std::string kUnparsed = "该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778";
+  struct Case {
+    const char* name;
+    std::string url;  // the IP-location and probe pages
+    int slot;         // 4 Get of url, 8 CheckRedirction, 9 CheckNetDisconType
+    int result;
+    bool runsOut;  // the call lasts its limit
+    std::vector<std::string> logTail;
+  };
+  const Case cases[] = {
+      {"name server never answers", "http://unlisted.example/", 9, Unclassified, true,
+       {"Get 退出！", "Get 退出！", kUnparsed, kEnded}},
+      {"connection attempts dropped", "http://127.0.0.1:" + std::to_string(dropping.Port()) + "/",
+       8, NoTarget, true, {"Get 退出！", "Get 退出！", kEnded}},
+      {"server never answers", "http://127.0.0.1:" + std::to_string(silent.Port()) + "/", 4, 0,
+       true, {"等待读取数据失败！ -> 545", "Get 退出！", kEnded}},
+      {"connection refused", "http://127.0.0.1:1/", 8, NoTarget, false,
+       {"Get 退出！", "Get 退出！"}},
+      {"portal answers", quarvel::kIpLocationUrl, 9, AccountExpire, false,
+       {"SxDistinctOffLineType 用户欠费！ -> 842"}},
+  };
+  bench::SetProvince("27");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bench::WriteRules(dir_, "[Probe]\r\nTimeLimitMs=2500\r\nUrl=" + c.url + "\r\nIpLocationUrl=" +
+                                c.url + "\r\n[ShanXi]\r\nAccountExpirePage=arrears\r\n");
+    bench::Library library(bench::EditionId::kCurrent);
+    IZHttp* component = library.Create(3000);
+    char target[528];
+    int capacity = sizeof target;
+    wchar_t page[260];
+    const double start = bench::NowMs();
+    int result = c.slot == 4   ? component->Get(c.url.c_str())
+                 : c.slot == 8 ? component->CheckRedirction(target, &capacity)
+                               : component->CheckNetDisconType(page, 260);
+    const double elapsedMs = bench::NowMs() - start;
+    component->Release();
+    EXPECT_EQ(result, c.result);
+    EXPECT_LT(elapsedMs, c.runsOut ? kLimitMs + kMarginMs : kLimitMs / 2);
+    if (c.runsOut) EXPECT_GT(elapsedMs, kLimitMs - 100);
+    std::vector<std::string> log = Log();
+    ASSERT_GE(log.size(), c.logTail.size());
+    EXPECT_EQ(std::vector<std::string>(log.end() - c.logTail.size(), log.end()), c.logTail);
+  }
+  EXPECT_GE(silentNames.Queries(), 1);
+}
+
+// A look-up that outlives its call holds the library on a reference of its
+// own: the host may release the object, unload the library and load it
+// again at once, and the library goes only when the look-up has ended.
+TEST_F(Dispatch, LookUpOutlivingItsCallOutlivesTheUnloadToo) {
+  scenario::SlowNameServer lateNames(3000);
+  ASSERT_TRUE(lateNames.Start());
+  Serve(Ok("您的IP地址"));
+  const char* dll = bench::DllPath(bench::EditionId::kCurrent);
+  for (const char* defaultPage : {"http://unlisted.example/", quarvel::kIpLocationUrl}) {
+    bench::WriteRules(dir_, std::string("[Probe]\r\nTimeLimitMs=500\r\nIpLocationUrl=") +
+                                defaultPage + "\r\n");
+    bench::Library library(bench::EditionId::kCurrent);
+    IZHttp* component = library.Create(3000);
+    EXPECT_EQ(component->Get(""), defaultPage == quarvel::kIpLocationUrl ? 1 : 0) << defaultPage;
+    EXPECT_EQ(component->Release(), 0u);
+  }
+  EXPECT_NE(GetModuleHandleA(dll), nullptr);  // the look-up still runs
+  for (int i = 0; i < 100 && GetModuleHandleA(dll) != nullptr; ++i) Sleep(50);
+  EXPECT_EQ(GetModuleHandleA(dll), nullptr);
+  EXPECT_GE(lateNames.Queries(), 1);
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ TEST_F(Redirect, ConfiguredIpLocationPageIsTheDefault) {
 TEST_F(Redirect, UnusableProbeValuesAreNamedInTheLogAndIgnored) {
   Serve(scenario::CloseAtOnce(), Respond(Ok("<title>百度一下，你就知道 </title>")));
   bench::WriteRules(dir_, "[Probe]\r\nUrl=https://localhost/\r\nIpLocationUrl=\r\nMarker=" +
-                              std::string(6024, 'm') + "\r\n");
+                              std::string(6024, 'm') + "\r\nTimeLimitMs=-1\r\n");
   bench::SetProvince("13");
   bench::Library library(bench::EditionId::kCurrent);
   IZHttp* component = library.Create();
@@ -148,9 +148,10 @@ TEST_F(Redirect, UnusableProbeValuesAreNamedInTheLogAndIgnored) {
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[0].find("Quarvel.ini [Probe] Url is"), 0u) << log[0];
   EXPECT_EQ(log[1].find("Quarvel.ini [Probe] Marker is"), 0u) << log[1];
+  EXPECT_EQ(log[2].find("Quarvel.ini [Probe] TimeLimitMs is"), 0u) << log[2];
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
                           [](const std::string& line) { return line.find("[Probe]") != std::string::npos; }),
-            2);
+            3);
 }
 
 TEST_F(Redirect, EmptyBodiesGiveNoTarget) {
