@@ -232,7 +232,8 @@ TEST_F(Dispatch, LongTargetLineStaysWithinTheMessageBuffer) {
 
 // [Probe] TimeLimitMs bounds a whole call of each slot, whatever the line
 // does: a name server that never answers, connection attempts that are
-// dropped, a server that never answers. The step that runs out fails with
+// dropped, a server that never answers or trickles its answer byte by byte
+// (each within the receive time-out). The step that runs out fails with
 // its usual line, and one more line names the key. A refused connection and
 // a portal answer end at once, as without the limit.
 TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
@@ -244,6 +245,9 @@ TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
   scenario::Server silent;
   silent.SetDefault(scenario::Silent(10000));
   ASSERT_TRUE(silent.Start(0));
+  scenario::Server trickling;
+  trickling.SetDefault(scenario::RespondInChunks(Ok(std::string(100, 'b')), 1, 400));
+  ASSERT_TRUE(trickling.Start(0));
   Serve(Redirect("http://portal/arrears.html"));
   const std::string kEnded = "Quarvel.ini [Probe] TimeLimitMs ran out: the time limit ended this call.";
   const std::string kUnparsed = "该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778";
@@ -262,6 +266,8 @@ TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
        8, NoTarget, true, {"Get 退出！", "Get 退出！", kEnded}},
       {"server never answers", "http://127.0.0.1:" + std::to_string(silent.Port()) + "/", 4, 0,
        true, {"等待读取数据失败！ -> 545", "Get 退出！", kEnded}},
+      {"server trickles its answer", "http://127.0.0.1:" + std::to_string(trickling.Port()) + "/",
+       4, 0, true, {"SOCKET_ERROR！ -> 10060", "接收响应报头失败！ -> 552", "Get 退出！", kEnded}},
       {"connection refused", "http://127.0.0.1:1/", 8, NoTarget, false,
        {"Get 退出！", "Get 退出！"}},
       {"portal answers", quarvel::kIpLocationUrl, 9, AccountExpire, false,

@@ -8,12 +8,19 @@
 //     on one object, after 10,000 and after 100,000 (current edition; the
 //     earlier edition, whose Get writes seven log lines, after 10,000);
 //   - the median time of one CheckNetDisconType that ends in a found rule,
-//     beside a plain Winsock fetch of the page it reads.
+//     beside a plain Winsock fetch of the page it reads;
+//   - the time of one CheckNetDisconType on a line that has just stopped
+//     working (a silent name server, dropped connection attempts, a silent
+//     server, no such name, a reset), without and with [Probe] TimeLimitMs;
+//   - private bytes and handles around calls that time out in the look-up,
+//     after the library's unload and once more after a reload.
 // Run inside the private network namespace (./quarvel bench): the library's
-// built-in hosts must reach a server on 127.0.0.1:80.
-//   quarvel-bench.exe [--dll PATH] [--gets COUNT]
-// (--dll: one DLL only; COUNT: the long run of Gets, 100000, measured also
-// at a tenth of it)
+// built-in hosts must reach a server on 127.0.0.1:80, and 127.0.0.1 is the
+// only name server.
+//   quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults]
+// (--dll: these DLLs only, the current edition first; COUNT: the long run of
+// Gets, 100000, measured also at a tenth of it; --faults: the dead line's
+// figures only)
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
@@ -29,6 +36,7 @@
 
 #include "include/Quarvel.h"
 #include "support/Settings.h"
+#include "tools/scenario/NetworkFaults.h"
 #include "tools/scenario/ScenarioServer.h"
 
 namespace {
@@ -55,9 +63,20 @@ constexpr SIZE_T kPrivateBytesSlack = 512 * 1024;
 constexpr SIZE_T kHeapSlack = 64 * 1024;
 constexpr DWORD kHandleSlack = 16;
 
+// A line that has just stopped working: the host's wait time, the limit the
+// rules file may set, and the calls that time out in the look-up.
+constexpr int kFaultTimeOutMs = 3000;
+constexpr int kFaultTimeLimitMs = 2500;
+constexpr int kLookUpRounds = 100;
+constexpr int kLookUpLimitMs = 50;
+constexpr int kLateAnswerMs = 1000;
+constexpr int kLookUpEndMs = 10000;
+
 const wchar_t kSetupKey[] = L"SOFTWARE\\Korvanta\\Setup";
 const char kPortalTarget[] = "http://portal/arrears";
 const char kRulesText[] = "[ShanXi]\r\nAccountExpirePage=arrears\r\n";
+// The private network's hosts file, as Wine's drive Z: shows it.
+const char kHostsFile[] = "Z:\\etc\\hosts";
 const wchar_t kExpectedPage[] = L"arrears";
 
 double NowMs() {
@@ -468,6 +487,11 @@ bool BenchGet(IZHttp* component) {
                    "HTTP/1.1 200 OK", {"Content-Type: text/html", "Connection: close"}, page)));
   server.Route("", "/kept", scenario::RespondKeepAlive(sized, kKeptAliveHoldMs));
   server.Route("", "/sized", scenario::Respond(sized));
+  const std::string chunked = scenario::HttpResponse(
+      "HTTP/1.1 200 OK", {"Content-Type: text/html", "Transfer-Encoding: chunked"},
+      "10\r\n<html><body>smal\r\n14\r\nl page</body></html>\r\n0\r\n\r\n");
+  server.Route("", "/kept-chunked", scenario::RespondKeepAlive(chunked, kKeptAliveHoldMs));
+  server.Route("", "/chunked", scenario::Respond(chunked));
   if (!server.Start(0)) {
     std::printf("cannot start the scenario server\n");
     return false;
@@ -477,6 +501,9 @@ bool BenchGet(IZHttp* component) {
   ok = CompareGet(component, base + "/200", server.Port(), "Get of a closing \"200\" page") && ok;
   ok = CompareGet(component, base + "/kept", server.Port(),
                   "Get of a kept-alive \"200\" with Content-Length", "/kept", "/sized") &&
+       ok;
+  ok = CompareGet(component, base + "/kept-chunked", server.Port(),
+                  "Get of a kept-alive chunked \"200\"", "/kept-chunked", "/chunked") &&
        ok;
   return ok;
 }
@@ -710,6 +737,189 @@ bool BenchLoad(const std::string& dll, const std::string& installDir, SetupValue
   return true;
 }
 
+// ---- A line that has just stopped working ----
+
+std::string ReadText(const std::string& path) {
+  std::string text;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return text;
+  char chunk[kReadChunk];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+  std::fclose(file);
+  return text;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}
+
+void WriteRules(const std::string& installDir, int timeLimitMs) {
+  std::string text = kRulesText;
+  if (timeLimitMs > 0) text += "[Probe]\r\nTimeLimitMs=" + std::to_string(timeLimitMs) + "\r\n";
+  WriteText(installDir + "Data\\Quarvel.ini", text);
+}
+
+// While it lives, the library's built-in host names are missing from the
+// private network's hosts file, so that their look-ups ask the name server.
+class HiddenBuiltInHosts {
+ public:
+  HiddenBuiltInHosts() : original_(ReadText(kHostsFile)) {
+    std::string kept;
+    std::size_t begin = 0;
+    while (begin < original_.size()) {
+      std::size_t end = original_.find('\n', begin);
+      end = end == std::string::npos ? original_.size() : end + 1;
+      std::string line = original_.substr(begin, end - begin);
+      if (line.find(HostOf(quarvel::kIpLocationUrl)) == std::string::npos &&
+          line.find(HostOf(quarvel::kProbeUrl)) == std::string::npos) {
+        kept += line;
+      }
+      begin = end;
+    }
+    hidden_ = !original_.empty() && WriteText(kHostsFile, kept);
+  }
+  ~HiddenBuiltInHosts() {
+    if (hidden_) WriteText(kHostsFile, original_);
+  }
+  HiddenBuiltInHosts(const HiddenBuiltInHosts&) = delete;
+  HiddenBuiltInHosts& operator=(const HiddenBuiltInHosts&) = delete;
+  bool ok() const { return hidden_; }
+
+ private:
+  std::string original_;
+  bool hidden_ = false;
+};
+
+// One fault of the line, played for as long as the object lives: on port 80,
+// or at the name server with the built-in host names hidden.
+struct DeadLine {
+  enum Kind { kSilentNames, kDroppedConnects, kSilentServer, kNoSuchName, kReset };
+  // A name that does not exist is answered after noSuchNameAfterMs.
+  explicit DeadLine(Kind kind, int noSuchNameAfterMs = 0)
+      : names(kind == kSilentNames ? -1 : noSuchNameAfterMs),
+        hosts(kind == kSilentNames || kind == kNoSuchName ? new HiddenBuiltInHosts : nullptr) {
+    if (hosts != nullptr) ok = hosts->ok() && names.Start();
+    if (kind == kDroppedConnects) ok = dropping.Start(kHttpPort);
+    if (kind == kSilentServer) server.SetDefault(scenario::Silent(kLookUpEndMs * 3));
+    if (kind == kReset) server.SetDefault(scenario::ResetAtOnce());
+    if (kind == kSilentServer || kind == kReset) ok = server.Start(kHttpPort);
+  }
+  ~DeadLine() { delete hosts; }
+  scenario::SlowNameServer names;
+  scenario::DroppingListener dropping;
+  scenario::Server server;
+  HiddenBuiltInHosts* hosts;
+  bool ok = false;
+};
+
+// One CheckNetDisconType of a new object of dll with the host's wait time
+// of a dead line: its time in milliseconds, and its result.
+double TimeCheck(const std::string& dll, int* result) {
+  Library library(dll);
+  IZHttp* component = library.Create();
+  if (component == nullptr) return -1;
+  component->SetTimeOut(kFaultTimeOutMs);
+  std::vector<wchar_t> page(kPageCount);
+  double start = NowMs();
+  *result = component->CheckNetDisconType(page.data(), kPageCount);
+  double elapsed = NowMs() - start;
+  component->Release();
+  return elapsed;
+}
+
+// Every fault against every DLL, without and with the time limit: one call
+// each, as a host asks once when its line has stopped working.
+bool BenchDeadLine(const std::vector<std::string>& dlls, const std::string& installDir) {
+  const struct {
+    DeadLine::Kind kind;
+    const char* name;
+  } faults[] = {
+      {DeadLine::kSilentNames, "name server that never answers"},
+      {DeadLine::kDroppedConnects, "connection attempts dropped"},
+      {DeadLine::kSilentServer, "server accepts, never answers"},
+      {DeadLine::kNoSuchName, "no such name"},
+      {DeadLine::kReset, "connection reset"},
+  };
+  std::printf("\nA line that has stopped working: one CheckNetDisconType, SetTimeOut(%d), "
+              "in ms (result)\n%-32s", kFaultTimeOutMs, "fault");
+  for (const std::string& dll : dlls) {
+    std::string edition = dll.substr(0, dll.find_last_of('\\'));
+    edition = edition.substr(edition.find_last_of('\\') + 1);
+    std::printf("  %-16s %-22s", edition.c_str(), ("with TimeLimitMs=" + std::to_string(kFaultTimeLimitMs)).c_str());
+  }
+  std::printf("\n");
+  bool ok = true;
+  for (const auto& fault : faults) {
+    DeadLine line(fault.kind);
+    if (!line.ok) {
+      std::printf("%s: cannot play the fault\n", fault.name);
+      ok = false;
+      continue;
+    }
+    std::printf("%-32s", fault.name);
+    for (const std::string& dll : dlls) {
+      for (int limit : {0, kFaultTimeLimitMs}) {
+        WriteRules(installDir, limit);
+        int result = -1;
+        double ms = TimeCheck(dll, &result);
+        std::printf("  %8.0f (%d)%*s", ms, result, limit > 0 ? 10 : 4, "");
+        std::fflush(stdout);
+      }
+    }
+    std::printf("\n");
+  }
+  WriteRules(installDir, 0);
+  return ok;
+}
+
+// Waits until no look-up holds dll any more and it is gone from the process.
+bool WaitForUnload(const std::string& dll) {
+  for (double start = NowMs(); GetModuleHandleA(dll.c_str()) != nullptr;) {
+    if (NowMs() - start > kLookUpEndMs) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+// Calls that time out in the look-up, the library unloaded meanwhile: the
+// process's figures before, after the calls, once the unloaded library's
+// look-ups have ended, and after a reload, one more such call and unload.
+bool BenchTimedOutLookUps(const std::string& dll, const std::string& installDir) {
+  DeadLine line(DeadLine::kNoSuchName, kLateAnswerMs);
+  if (!line.ok) {
+    std::printf("cannot play the late name server\n");
+    return false;
+  }
+  WriteRules(installDir, kLookUpLimitMs);
+  ProcessFigures before = MeasureProcess(), afterCalls = before;
+  int answered = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    Library library(dll);
+    IZHttp* component = library.Create();
+    if (component == nullptr) return false;
+    for (int i = 0; i < (pass == 0 ? kLookUpRounds : 1); ++i) answered += component->Get("");
+    if (pass == 0) afterCalls = MeasureProcess();
+    component->Release();
+  }
+  bool unloaded = WaitForUnload(dll);
+  ProcessFigures after = MeasureProcess();
+  WriteRules(installDir, 0);
+  std::printf("\n%d Gets that time out in the look-up (TimeLimitMs=%d), unload, reload, one more"
+              "   [%s, %s]\n", kLookUpRounds, kLookUpLimitMs, before.privateSource,
+              before.handleSource);
+  PrintFigures("before", before, before);
+  PrintFigures("after calls", before, afterCalls);
+  PrintFigures("unloaded", before, after);
+  bool flat = Flat(before, after) && unloaded && answered == 0;
+  std::printf("  %s: the library %s once its look-ups ended; %d of %d calls answered\n",
+              flat ? "flat" : "GROWING", unloaded ? "left the process" : "STAYED LOADED",
+              answered, kLookUpRounds + 1);
+  return flat;
+}
+
 // ---- One edition ----
 
 bool BenchEdition(const std::string& dll, const std::string& installDir, SetupValue* installPath,
@@ -736,18 +946,22 @@ bool BenchEdition(const std::string& dll, const std::string& installDir, SetupVa
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> dlls = {QUARVEL_CURRENT_DLL, QUARVEL_EARLIER_DLL};
+  std::vector<std::string> dlls;
   int gets = kLeakRounds;
+  bool faultsOnly = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) {
-      dlls = {argv[++i]};
+      dlls.push_back(argv[++i]);
     } else if (std::strcmp(argv[i], "--gets") == 0 && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
       gets = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--faults") == 0) {
+      faultsOnly = true;
     } else {
-      std::printf("usage: quarvel-bench.exe [--dll PATH] [--gets COUNT]\n");
+      std::printf("usage: quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults]\n");
       return 2;
     }
   }
+  if (dlls.empty()) dlls = {QUARVEL_CURRENT_DLL, QUARVEL_EARLIER_DLL};
 
   WSADATA wsa;
   if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
@@ -770,9 +984,11 @@ int main(int argc, char** argv) {
       ok = false;
     } else {
       // The long run of Gets only for the first DLL (the current edition).
-      for (std::size_t i = 0; i < dlls.size(); ++i) {
+      for (std::size_t i = 0; i < dlls.size() && !faultsOnly; ++i) {
         ok = BenchEdition(dlls[i], installDir, &installPath, gets, i == 0) && ok;
       }
+      ok = BenchDeadLine(dlls, installDir) && ok;
+      ok = BenchTimedOutLookUps(dlls[0], installDir) && ok;
     }
   }
   RemoveTree(installDir);

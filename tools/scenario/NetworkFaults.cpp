@@ -132,9 +132,9 @@ DroppingListener::~DroppingListener() {
 
 // A backlog of 0 still queues one connection: the fillers complete their
 // handshakes, never accepted, and every later attempt finds the queue full.
-bool DroppingListener::Start() {
+bool DroppingListener::Start(unsigned short port) {
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = Loopback(0);
+  sockaddr_in address = Loopback(port);
   int size = sizeof address;
   if (listener_ == INVALID_SOCKET ||
       bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||

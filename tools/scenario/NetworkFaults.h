@@ -34,7 +34,9 @@ class DroppingListener {
   ~DroppingListener();
   DroppingListener(const DroppingListener&) = delete;
   DroppingListener& operator=(const DroppingListener&) = delete;
-  bool Start();       // false when the queue cannot be filled
+  // Listens on 127.0.0.1:port (0 picks a free port); false when the queue
+  // cannot be filled.
+  bool Start(unsigned short port = 0);
   unsigned short Port() const { return port_; }
 
  private:
