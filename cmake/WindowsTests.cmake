@@ -73,3 +73,16 @@ add_dependencies(c_host quarvel_current quarvel_earlier)
 add_test(NAME c_host_current COMMAND c_host ${current_dll})
 add_test(NAME c_host_earlier COMMAND c_host ${earlier_dll})
 set_tests_properties(c_host_current c_host_earlier PROPERTIES PASS_REGULAR_EXPRESSION "C host: ok")
+
+# Both editions against Debian's nginx: with-nginx.sh serves the deployment's
+# server block (tools/probe/nginx.conf) and a portal and a chunked page while
+# the program runs, under the same Wine loader as the other test programs.
+add_executable(nginx_test tests/realserver/nginx_test.cpp)
+target_link_libraries(nginx_test PRIVATE quarvel_testbench gtest_main)
+target_link_options(nginx_test PRIVATE ${QUARVEL_STATIC_RUNTIME})
+add_dependencies(nginx_test quarvel_current quarvel_earlier)
+add_test(NAME nginx_real_server
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/realserver/with-nginx.sh ${PROJECT_BINARY_DIR}
+          ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:nginx_test>)
+set_tests_properties(nginx_real_server PROPERTIES TIMEOUT 60
+  FAIL_REGULAR_EXPRESSION "wine: Unhandled|unhandled exception")
