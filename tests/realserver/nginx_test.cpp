@@ -59,10 +59,12 @@ class Nginx : public ::testing::TestWithParam<EditionId> {
 
 // The current edition reaches the page through the rules file's [Probe] Url
 // (the IP-location page is a 404 there); the earlier edition asks its
-// built-in probe page, whose host the namespace maps to 127.0.0.1.
+// built-in probe page, whose host the namespace maps to 127.0.0.1. A time
+// limit leaves a healthy answer as it is.
 TEST_P(Nginx, ShippedProbePageMeansNetworkUp) {
   bench::SetProvince("13");
-  bench::WriteRules(dir_, std::string("[Probe]\r\nUrl=") + kShippedPageUrl + "\r\n");
+  bench::WriteRules(dir_, std::string("[Probe]\r\nTimeLimitMs=2500\r\nUrl=") + kShippedPageUrl +
+                              "\r\n");
   IZHttp* http = Create(GetParam());
   ASSERT_NE(http, nullptr);
   char target[kTargetCapacity];
@@ -75,10 +77,12 @@ TEST_P(Nginx, ShippedProbePageMeansNetworkUp) {
   EXPECT_EQ(http->CheckNetDisconType(page, kPageCount), NetworkUpType);
 }
 
-// A host's Get of the portal, then the check, which asks the same address.
+// A host's Get of the portal, then the check, which asks the same address,
+// within a time limit.
 TEST_P(Nginx, PortalRedirectIsAccountExpire) {
   bench::SetProvince("27");
-  bench::WriteRules(dir_, std::string("[ShanXi]\r\nAccountExpirePage=") + kPortalTarget + "\r\n");
+  bench::WriteRules(dir_, std::string("[Probe]\r\nTimeLimitMs=2500\r\n[ShanXi]\r\nAccountExpirePage=") +
+                              kPortalTarget + "\r\n");
   IZHttp* http = Create(GetParam());
   ASSERT_NE(http, nullptr);
   ASSERT_EQ(http->Get(kPortalUrl), 1);
