@@ -112,14 +112,25 @@ bool ReadBody(SOCKET socket, char* body, std::size_t capacity, const char* heade
               std::size_t headerLen, const Deadline& deadline) {
   std::size_t declared = 0;
   const bool bounded = ParseContentLength(header, headerLen, &declared) == kLengthDeclared;
+  // A Transfer-Encoding field leaves no declared length, so at most one of
+  // the two ends the body early.
+  const bool chunked = DeclaresChunkedBody(header, headerLen);
+  ChunkedScan framing = {};
   BodyGather gather = {body, capacity, 0};
   char chunk[kBodyChunkSize];
-  // With a declared length the body is complete once that many bytes came:
-  // waiting on would only meet the receive time-out of a kept-alive answer.
+  // With a declared length the body is complete once that many bytes came,
+  // and a chunked one once its framing is: waiting on would only meet the
+  // receive time-out of a kept-alive answer. Malformed framing is read on
+  // as without it. The framing is scanned over the raw bytes received, not
+  // over the text kept, which stops at a NUL.
   while (!bounded || gather.total < declared) {
     std::memset(chunk, 0, sizeof chunk);
     int received = ReceiveWithin(socket, chunk, sizeof chunk, 0, deadline);
     if (!AppendBodyChunk(&gather, chunk, received)) break;
+    if (chunked && ScanChunked(&framing, chunk, static_cast<std::size_t>(received)) ==
+                       kChunkedDone) {
+      break;
+    }
   }
   return FinishBody(&gather);
 }

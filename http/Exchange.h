@@ -69,8 +69,10 @@ HttpCode ReadHeader(SOCKET socket, char* buffer, std::size_t count, std::size_t*
 // Gathers the body of a "200 OK" into body (capacity bytes, cleared by the
 // caller) in receives of kBodyChunkSize: until the peer closes, a receive
 // fails or times out, the capacity bound is met, or, when header (headerLen
-// bytes) declares a Content-Length, that many bytes have come, or the
-// deadline's limit is reached. True when at least one body byte was received.
+// bytes) declares a Content-Length, that many bytes have come, or, when it
+// declares a chunked body, its last chunk and final empty line have come, or
+// the deadline's limit is reached. True when at least one body byte was
+// received.
 bool ReadBody(SOCKET socket, char* body, std::size_t capacity, const char* header,
               std::size_t headerLen, const Deadline& deadline);
 

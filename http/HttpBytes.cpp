@@ -79,6 +79,84 @@ bool ReadLengthValue(const char* header, std::size_t at, std::size_t len, std::s
   return true;
 }
 
+// True when the Transfer-Encoding value from at to its line's CR LF ends in
+// the coding "chunked": the text after its last comma, blanks trimmed.
+bool FinalCodingIsChunked(const char* header, std::size_t at, std::size_t len) {
+  std::size_t end = at;
+  while (end + 1 < len && !(header[end] == '\r' && header[end + 1] == '\n')) ++end;
+  if (end + 1 >= len) return false;
+  std::size_t begin = end;
+  while (begin > at && header[begin - 1] != ',') --begin;
+  while (begin < end && IsBlank(header[begin])) ++begin;
+  while (end > begin && IsBlank(header[end - 1])) --end;
+  constexpr char kChunked[] = "chunked";
+  return end - begin == sizeof kChunked - 1 &&
+         FindBytesFolded(header + begin, end - begin, kChunked, sizeof kChunked - 1) == 0;
+}
+
+// The framing elements of a chunked body, in the order they come. The scan
+// starts at kSizeFirst (0) with size 0.
+enum ChunkStep {
+  kSizeFirst,     // the first hexadecimal digit of a size line
+  kSizeDigits,    // more digits, or what may follow them
+  kSizeBlanks,    // blanks or tabs after the size, then ";" or CR
+  kExtension,     // extension bytes up to the CR
+  kSizeLf,        // the LF that ends a size line
+  kData,          // chunk data: size bytes more
+  kDataCr,        // the CR LF after a chunk's data
+  kDataLf,
+  kTrailerFirst,  // a trailer line, or the CR of the final empty line
+  kTrailer,       // trailer bytes up to the CR
+  kTrailerLf,     // the LF that ends a trailer line
+  kFinalLf,       // the LF of the final empty line
+  kFramingDone,
+  kFramingBad,
+};
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  const char lower = AsciiLower(c);
+  return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
+// A byte of a line's text: CR ends it, a bare LF is malformed.
+ChunkStep LineByte(char c, ChunkStep text, ChunkStep lf) {
+  return c == '\r' ? lf : c == '\n' ? kFramingBad : text;
+}
+
+// A byte after a size's digits: blanks, then an extension or the line end.
+ChunkStep AfterSize(char c) {
+  if (IsBlank(c)) return kSizeBlanks;
+  if (c == ';') return kExtension;
+  return c == '\r' ? kSizeLf : kFramingBad;
+}
+
+// The step after byte c of any element but the data; reads the size.
+ChunkStep NextStep(ChunkedScan* scan, char c) {
+  switch (scan->step) {
+    case kSizeFirst:
+    case kSizeDigits: {
+      const int digit = HexValue(c);
+      if (digit < 0) return scan->step == kSizeFirst ? kFramingBad : AfterSize(c);
+      if (scan->size > (SIZE_MAX >> 4)) return kFramingBad;
+      scan->size = scan->size << 4 | static_cast<std::size_t>(digit);
+      return kSizeDigits;
+    }
+    case kSizeBlanks: return AfterSize(c);
+    case kExtension: return LineByte(c, kExtension, kSizeLf);
+    case kSizeLf:
+      if (c != '\n') return kFramingBad;
+      return scan->size == 0 ? kTrailerFirst : kData;
+    case kDataCr: return c == '\r' ? kDataLf : kFramingBad;
+    case kDataLf: return c == '\n' ? kSizeFirst : kFramingBad;
+    case kTrailerFirst: return c == '\r' ? kFinalLf : LineByte(c, kTrailer, kTrailerLf);
+    case kTrailer: return LineByte(c, kTrailer, kTrailerLf);
+    case kTrailerLf: return c == '\n' ? kTrailerFirst : kFramingBad;
+    case kFinalLf: return c == '\n' ? kFramingDone : kFramingBad;
+    default: return kFramingBad;
+  }
+}
+
 }  // namespace
 
 std::size_t BuildRequestText(char* out, std::size_t capacity, const char* host,
@@ -142,6 +220,37 @@ BodyLength ParseContentLength(const char* header, std::size_t len, std::size_t* 
   }
   if (found == kLengthDeclared && length != nullptr) *length = value;
   return found;
+}
+
+bool DeclaresChunkedBody(const char* header, std::size_t len) {
+  bool chunked = false;
+  for (std::size_t at = 1; at < len; ++at) {
+    if (header[at] != '\n' || header[at - 1] != '\r') continue;
+    std::size_t valueBegin = 0;
+    // The last field names the final coding.
+    if (IsField(header, at + 1, len, kTransferEncodingName, &valueBegin)) {
+      chunked = FinalCodingIsChunked(header, valueBegin, len);
+    }
+  }
+  return chunked;
+}
+
+ChunkedResult ScanChunked(ChunkedScan* scan, const char* bytes, std::size_t len) {
+  if (scan == nullptr || (bytes == nullptr && len > 0)) return kChunkedMalformed;
+  std::size_t at = 0;
+  while (at < len && scan->step != kFramingDone && scan->step != kFramingBad) {
+    if (scan->step == kData) {
+      // The data is skipped whole; its CR LF follows.
+      const std::size_t take = scan->size < len - at ? scan->size : len - at;
+      scan->size -= take;
+      at += take;
+      if (scan->size == 0) scan->step = kDataCr;
+    } else {
+      scan->step = NextStep(scan, bytes[at++]);
+    }
+  }
+  if (scan->step == kFramingDone) return kChunkedDone;
+  return scan->step == kFramingBad ? kChunkedMalformed : kChunkedNeedMore;
 }
 
 bool FindStatusLine(const char* header, std::size_t len, std::size_t* lineLen) {

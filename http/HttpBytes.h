@@ -1,6 +1,7 @@
 // Byte-level pieces of the HTTP/1.1 exchange: request composition, header
-// end detection, status classification and body gathering. Portable: no
-// platform headers, so it is also built natively and fuzzed.
+// end detection, body length and framing, status classification and body
+// gathering. Portable: no platform headers, so it is also built natively and
+// fuzzed.
 #ifndef QUARVEL_HTTP_HTTPBYTES_H
 #define QUARVEL_HTTP_HTTPBYTES_H
 
@@ -48,6 +49,29 @@ enum BodyLength { kLengthAbsent, kLengthMalformed, kLengthDeclared };
 // differing values, an empty value or any other byte make it malformed, and
 // so does any Transfer-Encoding field, which leaves no length to trust.
 BodyLength ParseContentLength(const char* header, std::size_t len, std::size_t* length);
+
+// True when header (len bytes) declares a chunked body: the final transfer
+// coding of its last Transfer-Encoding field is "chunked". Name and coding
+// are matched without regard to case, the coding trimmed of blanks and tabs.
+bool DeclaresChunkedBody(const char* header, std::size_t len);
+
+// Where the framing of a chunked body stands.
+enum ChunkedResult { kChunkedNeedMore, kChunkedDone, kChunkedMalformed };
+
+// The state of a chunked body's framing between receives; start from {}.
+struct ChunkedScan {
+  int step;          // the framing element the next byte belongs to
+  std::size_t size;  // the chunk size being read, then its data bytes to come
+};
+
+// Feeds the next len raw body bytes. kChunkedDone once the bytes fed so far
+// hold the whole framing: size lines (hexadecimal, optional extensions after
+// a ";", blanks or tabs allowed before it), each chunk's data and CR LF, the
+// last chunk "0", optional trailer lines and the final empty line; bytes after
+// it are not looked at. kChunkedMalformed for a bare LF, a missing CR LF after
+// data, an empty or non-hexadecimal size, or a size beyond a size_t. Both
+// results stay for every later call. Reads bytes[0..len) only.
+ChunkedResult ScanChunked(ChunkedScan* scan, const char* bytes, std::size_t len);
 
 // Length of the status line: the bytes of header (len bytes) before its first
 // CR LF. Returns false when there is no CR LF within len.

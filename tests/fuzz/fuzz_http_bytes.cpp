@@ -1,10 +1,11 @@
 // Plays arbitrary bytes as a server's answer: scans for the header end the
-// way ReadHeader does, reads its Content-Length, classifies the status line,
-// gathers the rest as a body in receive chunks of random size, and composes
-// requests from host and path texts cut out of the input into random
-// capacities. Every result is
-// checked against a plain reference and every buffer is exactly its size, so
-// the sanitizer sees any byte read or written past it.
+// way ReadHeader does, reads its Content-Length and whether it declares a
+// chunked body, classifies the status line, gathers the rest as a body in
+// receive chunks of random size, scans it as chunked framing whole and in
+// random pieces, and composes requests from host and path texts cut out of
+// the input into random capacities. Every result is checked against a plain
+// reference or the same work done another way, and every buffer is exactly
+// its size, so the sanitizer sees any byte read or written past it.
 #include "http/HttpBytes.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -121,6 +122,61 @@ void CheckContentLength(const char* header, std::size_t len) {
   if (expected == kLengthDeclared) CHECK(length == expectedLength);
 }
 
+// Plain reference of DeclaresChunkedBody: the last line after a CR LF whose
+// first 18 bytes, lower-cased, are "transfer-encoding:" decides; its value up
+// to the next CR LF, after its last comma and trimmed, must be "chunked".
+bool ReferenceChunked(const std::string& header) {
+  bool chunked = false;
+  for (std::size_t at = header.find("\r\n"); at != std::string::npos;
+       at = header.find("\r\n", at + 2)) {
+    const std::size_t begin = at + 2;
+    if (LowerPrefix(header, begin, 18) != "transfer-encoding:") continue;
+    const std::size_t end = header.find("\r\n", begin + 18);
+    if (end == std::string::npos) {
+      chunked = false;
+      continue;
+    }
+    const std::string value = header.substr(begin + 18, end - begin - 18);
+    const std::string coding = value.substr(value.rfind(',') + 1);
+    const std::size_t first = coding.find_first_not_of(" \t");
+    const std::size_t last = coding.find_last_not_of(" \t");
+    chunked = first != std::string::npos &&
+              LowerPrefix(coding, first, last - first + 1) == "chunked";
+  }
+  return chunked;
+}
+
+void CheckChunkedHeader(const char* header, std::size_t len) {
+  std::unique_ptr<char[]> exact(new char[len == 0 ? 1 : len]);
+  std::memcpy(exact.get(), header, len);
+  CHECK(DeclaresChunkedBody(exact.get(), len) == ReferenceChunked(std::string(header, len)));
+}
+
+// Scans bytes as a chunked body whole, then cut into random pieces (often of
+// one byte), each from an exact-size copy so that the sanitizer sees a read
+// past a piece: the same answer either way, and one that once done or
+// malformed stays so.
+void CheckChunkedScan(const std::uint8_t* bytes, std::size_t len, XorShift* rng) {
+  std::unique_ptr<char[]> whole(new char[len == 0 ? 1 : len]);
+  std::memcpy(whole.get(), bytes, len);
+  ChunkedScan once{};
+  const ChunkedResult expected = ScanChunked(&once, whole.get(), len);
+
+  ChunkedScan pieces{};
+  ChunkedResult result = kChunkedNeedMore;
+  for (std::size_t at = 0; at < len;) {
+    const std::uint32_t roll = rng->Next();
+    const std::size_t n = roll % 4 == 0 ? 1 : 1 + (roll >> 2) % (len - at);
+    std::unique_ptr<char[]> piece(new char[n]);
+    std::memcpy(piece.get(), bytes + at, n);
+    const ChunkedResult next = ScanChunked(&pieces, piece.get(), n);
+    if (result != kChunkedNeedMore) CHECK(next == result);
+    result = next;
+    at += n;
+  }
+  CHECK(result == expected);
+}
+
 void CheckStatusLine(const char* header, std::size_t len) {
   const std::string_view text(header, len);
   std::size_t lineLen = 0;
@@ -232,12 +288,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t read = ScanHeader(data, answerSize, header.get(), &ended);
   CheckHeaderEnd(header.get(), read, ended, rng.Next());
   CheckContentLength(header.get(), read);
+  CheckChunkedHeader(header.get(), read);
   CheckStatusLine(header.get(), read);
   // The status line as the object's text holds it, up to its first NUL.
   CheckStatusLine(header.get(), strnlen(header.get(), kResponseHeaderSize));
 
-  if (ended) GatherBody(data + read, answerSize - read, bodyLen, &rng);
-  else GatherBody(data, answerSize, bodyLen, &rng);
+  const std::uint8_t* body = ended ? data + read : data;
+  const std::size_t bodySize = ended ? answerSize - read : answerSize;
+  GatherBody(body, bodySize, bodyLen, &rng);
+  CheckChunkedScan(body, bodySize, &rng);
 
   // Host and path are two stretches of the answer.
   const std::size_t hostEnd = answerSize == 0 ? 0 : rng.Next() % (answerSize + 1);

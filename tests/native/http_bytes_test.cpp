@@ -17,6 +17,12 @@ constexpr char kSentinel = '\x5A';
 
 using testdata::ExpectedRequest;
 
+std::string Pattern(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 26);
+  return s;
+}
+
 // ---- BuildRequestText ------------------------------------------------------
 
 TEST(BuildRequestText, ComposesTheFixedRequestByteForByte) {
@@ -158,6 +164,132 @@ TEST(ParseContentLength, EveryTruncation) {
   }
 }
 
+// ---- DeclaresChunkedBody and ScanChunked ----------------------------------
+
+TEST(DeclaresChunkedBody, FinalCodingOfTheLastField) {
+  const std::pair<std::string, bool> cases[] = {
+      {"Transfer-Encoding: chunked\r\n", true},
+      {"X-A: b\r\ntransfer-ENCODING:CHUNKED\r\n", true},
+      {"Transfer-Encoding: \t chunked \t\r\n", true},
+      {"Transfer-Encoding: gzip, chunked\r\n", true},
+      {"Transfer-Encoding: gzip,chunked\r\n", true},
+      {"Transfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n", true},
+      {"Content-Length: 5\r\nTransfer-Encoding: chunked\r\n", true},
+      {"", false},
+      {"Transfer-Encoding: chunked, gzip\r\n", false},
+      {"Transfer-Encoding: chunked\r\nTransfer-Encoding: gzip\r\n", false},
+      {"Transfer-Encoding: chunkedx\r\n", false},
+      {"Transfer-Encoding: x-chunked\r\n", false},
+      {"Transfer-Encoding: chun ked\r\n", false},
+      {"Transfer-Encoding: \r\n", false},
+      {"X-Transfer-Encoding: chunked\r\nTransfer-Encoding : chunked\r\n", false},
+      {"X-A: b\nTransfer-Encoding: chunked\r\n", false},  // not at a line start
+  };
+  for (const auto& c : cases) {
+    const std::string header = "HTTP/1.1 200 OK\r\n" + c.first + "\r\n";
+    EXPECT_EQ(c.second, DeclaresChunkedBody(header.data(), header.size())) << c.first;
+  }
+  // The status line is no field.
+  const std::string line = "Transfer-Encoding: chunked\r\n\r\n";
+  EXPECT_FALSE(DeclaresChunkedBody(line.data(), line.size()));
+}
+
+// Cut anywhere, the header is read only within its length: a coding whose
+// line end is cut off is not taken.
+TEST(DeclaresChunkedBody, EveryTruncation) {
+  const std::string header = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nServer: x\r\n\r\n";
+  const std::size_t fieldEnd = header.find("\r\nServer") + 2;
+  for (std::size_t n = 0; n <= header.size(); ++n) {
+    const std::vector<char> exact(header.begin(), header.begin() + n);
+    ASSERT_EQ(n >= fieldEnd, DeclaresChunkedBody(exact.data(), n)) << n;
+  }
+}
+
+// Feeds bytes in pieces ending at the offsets of cuts (ascending), each from
+// an exact-size copy, so that a read past a piece meets the sanitizer.
+// Checks that a result once done or malformed stays so; returns the last.
+ChunkedResult ScanPieces(const std::string& bytes, const std::vector<std::size_t>& cuts) {
+  ChunkedScan scan = {};
+  ChunkedResult result = kChunkedNeedMore;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i <= cuts.size(); ++i) {
+    const std::size_t to = i < cuts.size() ? cuts[i] : bytes.size();
+    const std::vector<char> piece(bytes.begin() + from, bytes.begin() + to);
+    const ChunkedResult next = ScanChunked(&scan, piece.data(), piece.size());
+    if (result != kChunkedNeedMore) EXPECT_EQ(result, next) << "at " << to;
+    result = next;
+    from = to;
+  }
+  return result;
+}
+
+TEST(ScanChunked, SameAnswerWholeSplitAnywhereOrByteByByte) {
+  const std::string maxSize(2 * sizeof(std::size_t), 'f');
+  const std::string overSize = "1" + std::string(2 * sizeof(std::size_t), '0');
+  const std::pair<std::string, ChunkedResult> cases[] = {
+      {"0\r\n\r\n", kChunkedDone},
+      {"5\r\nhello\r\n0\r\n\r\n", kChunkedDone},
+      {"1a\r\n" + Pattern(26) + "\r\nA\r\n0123456789\r\n0\r\n\r\n", kChunkedDone},
+      {"0005;name=value;x\r\nhello\r\n000;last\r\n\r\n", kChunkedDone},
+      {"5 \t;ext\r\nhello\r\n5\t \r\nworld\r\n0 ;\r\n\r\n", kChunkedDone},
+      {"5\r\nhello\r\n0\r\nX-Sum: 1\r\nY:\r\n\r\n", kChunkedDone},
+      // Data is counted, not looked at: CR LF and NUL inside it are data.
+      {std::string("6\r\n\r\n\0\r\n0\r\n0\r\n\r\n", 16), kChunkedDone},
+      {"", kChunkedNeedMore},
+      {"5\r\nhello\r\n", kChunkedNeedMore},
+      {"5\r\nhello\r\n0\r\nX-Sum: 1\r\n", kChunkedNeedMore},
+      {"5\r\nhello\r\n0\r\n\r", kChunkedNeedMore},
+      {"ffffff\r\nhello", kChunkedNeedMore},
+      {"0" + maxSize + "\r\nhello", kChunkedNeedMore},
+      {"\r\n", kChunkedMalformed},
+      {";ext\r\nhello\r\n", kChunkedMalformed},
+      {" 5\r\nhello\r\n", kChunkedMalformed},
+      {"g\r\n", kChunkedMalformed},
+      {"0x5\r\nhello\r\n", kChunkedMalformed},
+      {"-1\r\n", kChunkedMalformed},
+      {"5 x\r\nhello\r\n", kChunkedMalformed},
+      {"5\nhello\r\n0\r\n\r\n", kChunkedMalformed},
+      {"5;ext\nhello\r\n0\r\n\r\n", kChunkedMalformed},
+      {"5\rhello\r\n0\r\n\r\n", kChunkedMalformed},
+      {"5\r\nhelloX\r\n0\r\n\r\n", kChunkedMalformed},
+      {"5\r\nhell\r\n0\r\n\r\n", kChunkedMalformed},
+      {"5\r\nhello\n0\r\n\r\n", kChunkedMalformed},
+      {"5\r\nhello\r\n0\r\n\n", kChunkedMalformed},
+      {"0\r\nX-Sum: 1\n\r\n", kChunkedMalformed},
+      {"0\r\n\rX", kChunkedMalformed},
+      {overSize + "\r\nhello\r\n", kChunkedMalformed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.first));
+    EXPECT_EQ(c.second, ScanPieces(c.first, {}));
+    std::vector<std::size_t> everyByte;
+    for (std::size_t k = 0; k <= c.first.size(); ++k) {
+      EXPECT_EQ(c.second, ScanPieces(c.first, {k})) << "split at " << k;
+      if (k > 0 && k < c.first.size()) everyByte.push_back(k);
+    }
+    EXPECT_EQ(c.second, ScanPieces(c.first, everyByte));
+    // A complete body is done at its last byte, not one byte before.
+    if (c.second == kChunkedDone) {
+      EXPECT_EQ(kChunkedNeedMore, ScanPieces(c.first.substr(0, c.first.size() - 1), {}));
+    }
+  }
+}
+
+TEST(ScanChunked, ResultsStayAndBytesAfterTheEndAreNotLookedAt) {
+  ChunkedScan done = {};
+  const std::string body = "0\r\n\r\nHTTP/1.1 200 OK\r\n\n";
+  EXPECT_EQ(kChunkedDone, ScanChunked(&done, body.data(), body.size()));
+  EXPECT_EQ(kChunkedDone, ScanChunked(&done, "\n", 1));
+
+  ChunkedScan bad = {};
+  EXPECT_EQ(kChunkedMalformed, ScanChunked(&bad, "z", 1));
+  EXPECT_EQ(kChunkedMalformed, ScanChunked(&bad, "0\r\n\r\n", 5));
+
+  ChunkedScan start = {};
+  EXPECT_EQ(kChunkedNeedMore, ScanChunked(&start, nullptr, 0));
+  EXPECT_EQ(kChunkedMalformed, ScanChunked(nullptr, "0\r\n\r\n", 5));
+}
+
 // ---- FindStatusLine and ClassifyStatusLine ---------------------------------
 
 StatusClass ClassOfHeader(const std::string& header) {
@@ -224,12 +356,6 @@ struct Body {
     return text;
   }
 };
-
-std::string Pattern(std::size_t n) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 26);
-  return s;
-}
 
 TEST(BodyGather, TotalStaysBelowTheCapacity) {
   Body body;

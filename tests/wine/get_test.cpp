@@ -287,14 +287,22 @@ TEST_F(GetTest, BodyGathersChunks) {
 }
 
 // The request asks for a kept-alive connection. A server that keeps it open
-// ends the body at the bytes its Content-Length declares, whether they come
-// in one segment or two (bytes past it that came along are kept). Without the
-// field, or with one that is malformed or promises more than comes, only the
-// receive time-out ends the body; a server that closes ends it at once.
-TEST_F(GetTest, KeptAliveAnswerEndsAtItsLengthElseAfterOneReceiveTimeOut) {
+// ends the body at the bytes its Content-Length declares, or at the last
+// chunk and empty line of a chunked body, whether they come in one segment or
+// two (bytes past it that came along are kept; a chunked body is kept as it
+// came, size lines and all). Without either, or with a length that is
+// malformed or promises more than comes, or chunked framing that is
+// malformed, only the receive time-out ends the body; a server that closes
+// ends it at once.
+TEST_F(GetTest, KeptAliveAnswerEndsAtItsLengthOrLastChunkElseAfterOneReceiveTimeOut) {
   auto withLength = [](const std::string& length, const std::string& body) {
     return scenario::HttpResponse("HTTP/1.1 200 OK", {"Content-Length: " + length}, body);
   };
+  auto chunked = [](const std::string& body) {
+    return scenario::HttpResponse("HTTP/1.1 200 OK", {"Transfer-Encoding: chunked"}, body);
+  };
+  const std::string chunks = "4\r\nchun\r\n3;x=1\r\nked\r\n0\r\nX-Sum: 7\r\n\r\n";
+  const std::size_t cut = chunks.find("=1");
   struct Case {
     const char* path;
     Reply reply;
@@ -312,6 +320,13 @@ TEST_F(GetTest, KeptAliveAnswerEndsAtItsLengthElseAfterOneReceiveTimeOut) {
       {"/bad", scenario::RespondKeepAlive(withLength("4x", "kept"), 5000), "kept", true},
       {"/twice", scenario::RespondKeepAlive(withLength("4\r\nContent-Length: 5", "kept"), 5000),
        "kept", true},
+      {"/chunked", scenario::RespondKeepAlive(chunked(chunks), 5000), chunks.c_str(), false},
+      {"/chunked-split",
+       Script({Step::Send(chunked(chunks.substr(0, cut))), Step::Pause(100),
+               Step::Send(chunks.substr(cut)), Step::HoldOpen(5000)}),
+       chunks.c_str(), false},
+      {"/chunked-bad", scenario::RespondKeepAlive(chunked("4\r\nchunk\r\n0\r\n\r\n"), 5000),
+       "4\r\nchunk\r\n0\r\n\r\n", true},
       {"/closed", scenario::Respond(Ok200("closed")), "closed", false},
   };
   Server server;
