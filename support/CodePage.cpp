@@ -56,4 +56,9 @@ HRESULT WideToNarrow(const wchar_t* text, char** narrow) {
 
 NarrowText::~NarrowText() { CoTaskMemFree(text_); }
 
+void NarrowText::Assign(const wchar_t* text) {
+  CoTaskMemFree(text_);
+  WideToNarrow(text, &text_);
+}
+
 }  // namespace quarvel

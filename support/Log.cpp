@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "support/Edition.h"
 #include "support/LogFormat.h"
 #include "support/SetupRegistry.h"
 
@@ -42,7 +41,7 @@ bool DirectoryExists(const char* path) {
 }
 
 // The construction of _LOG: fixes the log path and tidies the log directory.
-void ConstructLog() {
+void ConstructLog(bool purgeOldLogs) {
   quarvel::AnsiText installPath = quarvel::ReadSetupStringA(quarvel::kInstallPathValue);
   // An overlong path is refused: szFileName stays empty and every write is
   // dropped, as when the file cannot be opened.
@@ -56,7 +55,7 @@ void ConstructLog() {
   if (lastSeparator == nullptr) return;
   *lastSeparator = '\0';
   if (DirectoryExists(directory)) {
-    if (quarvel::kEdition.purgeOldLogs) quarvel::DeleteOldLogs(kPurgeNamePart);
+    if (purgeOldLogs) quarvel::DeleteOldLogs(kPurgeNamePart);
   } else {
     CreateDirectoryA(directory, nullptr);
   }
@@ -91,8 +90,10 @@ void TLogFile::WriteLog(const char* text) {
   pFile = nullptr;  // exported data: never left pointing at a closed stream
 }
 
-extern "C" void LogInitialize() {
-  if (gLogUseCount-- == 0) ConstructLog();
+extern "C" void LogInitialize() { quarvel::StartLog(false); }
+
+void quarvel::StartLog(bool purgeOldLogs) {
+  if (gLogUseCount-- == 0) ConstructLog(purgeOldLogs);
 }
 
 extern "C" void LogFinalize() { ++gLogUseCount; }
@@ -120,32 +121,6 @@ void LogWithTwoValues(const char* message, int n, const char* valueA, const char
 }
 
 void LogText(const char* text) { _LOG.WriteLog(text); }
-
-namespace {
-
-void WriteLine(const LogPointLine& line, const char* value, int n) {
-  switch (line.form) {
-    case LogForm::kNumbered: LogNumbered(line.message, n); break;
-    case LogForm::kWithValue: LogWithValue(line.message, value, n); break;
-    case LogForm::kCompact: LogCompact(line.message, n); break;
-    case LogForm::kText: LogText(line.message); break;
-    case LogForm::kValue: LogText(value != nullptr ? value : ""); break;
-  }
-}
-
-}  // namespace
-
-void Log(LogPoint point, const char* value) {
-  if (const LogPointLine* line = FindLogPoint(*kEdition.logPoints, point)) {
-    WriteLine(*line, value, line->n);
-  }
-}
-
-void LogNumber(LogPoint point, int n) {
-  if (const LogPointLine* line = FindLogPoint(*kEdition.logPoints, point)) {
-    WriteLine(*line, nullptr, n);
-  }
-}
 
 bool DeleteOldLogs(const char* namePart) {
   AnsiText installPath = ReadSetupStringA(kInstallPathValue);

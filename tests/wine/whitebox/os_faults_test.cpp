@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "component/TZHttp.h"
-#include "support/Edition.h"
+#include "component/Edition.h"
 #include "support/OsCalls.h"
 #include "support/SetupRegistry.h"
 #include "tests/wine/TestBench.h"

@@ -1,7 +1,7 @@
-// Unit Common: the WOW64 test. Its ReadSetupString is
-// declared in support/SetupRegistry.h.
-#ifndef QUARVEL_SUPPORT_COMMON_H
-#define QUARVEL_SUPPORT_COMMON_H
+// Unit Common of the current edition: the WOW64 test. Its ReadSetupString
+// is declared in component/Edition.h.
+#ifndef QUARVEL_CURRENT_COMMON_H
+#define QUARVEL_CURRENT_COMMON_H
 
 namespace quarvel {
 
