@@ -17,50 +17,47 @@ struct Outcome {
   bool finishLine;
 };
 
-// What one decision writes to: the caller's buffer and sink.
-struct Output {
-  char* target;
-  int capacity;
-  const LogSink& sink;
-  void Log(LogPoint point, const char* value = nullptr) const {
-    sink.write(sink.context, point, value);
-  }
-  Outcome Copied(TextSpan found) const {
-    CopyTarget(target, capacity, found);
-    return {kTargetFound, true};
-  }
-};
+void Note(const LogSink& sink, LogPoint point, const char* value = nullptr) {
+  sink.write(sink.context, point, value);
+}
+
+Outcome Copied(char* target, int capacity, TextSpan found) {
+  CopyTarget(target, capacity, found);
+  return {kTargetFound, true};
+}
 
 // A meta refresh tag's address: its double quotes go before the copy is cut
 // to the caller's capacity. The address lies inside the body, so a
 // body-sized buffer holds it whole.
-Outcome CutMetaRefresh(const char* body, std::size_t len, const Output& out) {
-  out.Log(LogPoint::kPageBody, body);
+Outcome CutMetaRefresh(const char* body, std::size_t len, char* target, int capacity,
+                       const LogSink& sink) {
+  Note(sink, LogPoint::kPageBody, body);
   TextSpan address;
   if (CutMetaRefreshTarget(body, len, &address) != kCutFound) return {kTargetUnparsed, false};
   char unquoted[kResponseBodySize];
   std::size_t n = std::min(address.len, sizeof unquoted - 1);
   std::memcpy(unquoted, address.begin, n);
   n = RemoveAll(unquoted, n, "\"");
-  return out.Copied({unquoted, n});
+  return Copied(target, capacity, {unquoted, n});
 }
 
 // A provider page of the caller's province, cut as its table entry says.
-Outcome CutPageTarget(const char* body, std::size_t len, const RedirectionInput& input,
-                      const Output& out) {
+Outcome CutPageTarget(const RedirectionInput& input, std::size_t len, char* target,
+                      int capacity, const LogSink& sink) {
+  const char* body = input.body;
   const Province* province = FindProvince(*input.provinces, input.provinceCode);
   TextSpan found;
   switch (province != nullptr ? province->cutter : PageCutter::kNone) {
     case PageCutter::kEmbeddedUrl:
       switch (CutEmbeddedTarget(body, len, &found)) {
-        case kCutFound: return out.Copied(found);
-        case kCutNoEnd: out.Log(LogPoint::kUnparsed); break;
+        case kCutFound: return Copied(target, capacity, found);
+        case kCutNoEnd: Note(sink, LogPoint::kUnparsed); break;
         case kCutNoMarker: break;
       }
       return {kTargetUnparsed, false};
     case PageCutter::kPortalLink:
       switch (CutPortalTarget(body, len, kPortalProductUrl, &found)) {
-        case kCutFound: return out.Copied(found);
+        case kCutFound: return Copied(target, capacity, found);
         // A portal link that never ends names no page: reported as a page
         // without a usable target rather than as an empty target found.
         case kCutNoEnd: return {kTargetUnparsed, false};
@@ -68,7 +65,7 @@ Outcome CutPageTarget(const char* body, std::size_t len, const RedirectionInput&
       }
       return {kNoTarget, true};
     case PageCutter::kMetaRefresh:
-      return CutMetaRefresh(body, len, out);
+      return CutMetaRefresh(body, len, target, capacity, sink);
     case PageCutter::kNone:
       break;
   }
@@ -77,37 +74,38 @@ Outcome CutPageTarget(const char* body, std::size_t len, const RedirectionInput&
 
 // A "200 OK" page: a network-up page, or a provider page of the caller's
 // province with the target in it.
-Outcome CheckPage(const RedirectionInput& input, const Output& out) {
-  out.Log(LogPoint::kStatusOk);
+Outcome CheckPage(const RedirectionInput& input, char* target, int capacity,
+                  const LogSink& sink) {
+  Note(sink, LogPoint::kStatusOk);
   std::size_t len = std::strlen(input.body);
-  if (len > 0) out.Log(LogPoint::kPageBody, input.body);
+  if (len > 0) Note(sink, LogPoint::kPageBody, input.body);
   if (len == 0 && input.emptyBodyIsNoTarget) {
-    out.Log(LogPoint::kEmptyBody);
+    Note(sink, LogPoint::kEmptyBody);
     return {kNoTarget, true};
   }
   const char* marker = nullptr;
   if (FindNetworkUpMarker(input.body, *input.settings, &marker)) {
-    out.Log(LogPoint::kNetworkUp);
+    Note(sink, LogPoint::kNetworkUp);
     return {kNetworkUp, false};
   }
-  return CutPageTarget(input.body, len, input, out);
+  return CutPageTarget(input, len, target, capacity, sink);
 }
 
 // A redirect answer: the target is the header text after "Location:".
-Outcome CheckRedirect(const char* header, const Output& out) {
-  out.Log(LogPoint::kStatusRedirect);
+Outcome CheckRedirect(const char* header, char* target, int capacity, const LogSink& sink) {
+  Note(sink, LogPoint::kStatusRedirect);
   std::size_t len = std::strlen(header);
   if (len == 0) {
-    out.Log(LogPoint::kEmptyHeader);
+    Note(sink, LogPoint::kEmptyHeader);
     return {kNoTarget, false};
   }
   TextSpan found;
   if (CutLocationTarget(header, len, &found) != kCutFound) {
-    out.Log(LogPoint::kLocationMissing);
+    Note(sink, LogPoint::kLocationMissing);
     return {kNoTarget, true};
   }
-  out.Log(LogPoint::kLocationFound);
-  return out.Copied(found);
+  Note(sink, LogPoint::kLocationFound);
+  return Copied(target, capacity, found);
 }
 
 }  // namespace
@@ -115,11 +113,12 @@ Outcome CheckRedirect(const char* header, const Output& out) {
 int DecideRedirection(const RedirectionInput& input, char* target, int capacity,
                       const LogSink& sink) {
   if (capacity > 0) std::memset(target, 0, static_cast<std::size_t>(capacity));
-  const Output out = {target, capacity, sink};
   Outcome outcome = {kNoTarget, true};
-  if (input.statusClass == kStatusOk) outcome = CheckPage(input, out);
-  if (input.statusClass == kStatusRedirect) outcome = CheckRedirect(input.header, out);
-  if (outcome.finishLine) out.Log(LogPoint::kCheckFinish);
+  if (input.statusClass == kStatusOk) outcome = CheckPage(input, target, capacity, sink);
+  if (input.statusClass == kStatusRedirect) {
+    outcome = CheckRedirect(input.header, target, capacity, sink);
+  }
+  if (outcome.finishLine) Note(sink, LogPoint::kCheckFinish);
   return outcome.result;
 }
 

@@ -7,6 +7,8 @@
 #include "component/Edition.h"
 #include "include/Quarvel.h"
 #include "support/Log.h"
+#include "support/LogFormat.h"
+#include "support/OsCalls.h"
 #include "support/Settings.h"
 #include "support/SetupRegistry.h"
 
@@ -24,7 +26,7 @@ void ReadRulesFilePath(RulesFile* rules) {
 }
 
 bool RulesFileExists(const wchar_t* path) {
-  DWORD attributes = GetFileAttributesW(path);
+  DWORD attributes = gOs.getFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -32,12 +34,14 @@ namespace {
 
 std::size_t ReadPrivateProfile(const void* rulesPath, const char* section, const char* key,
                                char* value, std::size_t capacity) {
-  return GetPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(capacity),
+  return gOs.getPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(capacity),
                                   static_cast<const char*>(rulesPath));
 }
 
 void LogLineIfAny(const LogLine& line) {
-  if (line.message != nullptr) LogNumbered(line.message, line.n);
+  if (line.message == nullptr) return;
+  FormatNumbered(_sError, kLogLineBound, line.message, line.n);
+  LogText(_sError);
 }
 
 // The page address of a hit: pageText (ANSI) converted to UTF-16 and copied
@@ -100,8 +104,9 @@ int ApplyProvinceRules(const Province& province, const RulesSource& rules, const
   RuleValues values = {};
   int hit = FindRuleHit(province, rules, target, &values);
   if (province.valuesLine.message != nullptr) {
-    LogWithTwoValues(province.valuesLine.message, province.valuesLine.n, values.text[0],
-                     values.text[1]);
+    FormatWithTwoValues(_sError, kLogLineBound, province.valuesLine.message, province.valuesLine.n,
+                        values.text[0], values.text[1]);
+    LogText(_sError);
   }
   if (hit < 0) return Unclassified;
   const ProvinceRule& rule = province.rules[hit];

@@ -94,6 +94,12 @@ class TZHttp final : public IZHttp {
   LONG iRefCount;            // reference count
 };
 
+// The texts' sizes are the ones the host header promises.
+static_assert(quarvel::kRequestHeaderSize == QUARVEL_REQUEST_HEADER_SIZE &&
+                  quarvel::kResponseHeaderSize == QUARVEL_RESPONSE_HEADER_SIZE &&
+                  quarvel::kResponseBodySize == QUARVEL_RESPONSE_BODY_SIZE,
+              "buffer sizes of include/Quarvel.h");
+
 // The record as the 32-bit library lays it out: the slot table pointer, then
 // the fields in their order above.
 #ifndef _WIN64

@@ -1,7 +1,5 @@
 // The current edition's units: unit Common (the WOW64 test and the
 // component's reader of the setup key) and the load order of all units.
-#include "current/Common.h"
-
 #include <windows.h>
 
 #include "component/TZHttp.h"

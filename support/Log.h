@@ -44,14 +44,8 @@ namespace quarvel {
 // purgeOldLogs, deletes old log files (the edition's unit code says which).
 void StartLog(bool purgeOldLogs);
 
-// The log points' one way to write: format into _sError within the 400-byte
-// bound, then WriteLog at once.
-void LogNumbered(const char* message, int n);                    // "%s -> %d\n"
-void LogWithValue(const char* message, const char* value, int n);  // "%s %s-> %d\n"
-void LogCompact(const char* message, int n);                     // "%s-> %d\n"
-void LogWithTwoValues(const char* message, int n, const char* valueA,
-                      const char* valueB);                       // "%s -> %d,%s,%s\n"
-// A finished text, written as it is.
+// A finished text, written as it is: a fixed text, or a line formatted into
+// _sError within its 400-byte bound (support/LogFormat.h).
 void LogText(const char* text);
 
 // Deletes files of the log directory whose name holds namePart and that were

@@ -75,9 +75,6 @@ struct LogPointTable {
   std::size_t count;
 };
 
-// The edition's line of point, or null when it writes none there.
-const LogPointLine* FindLogPoint(const LogPointTable& table, LogPoint point);
-
 }  // namespace quarvel
 
 #endif

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "component/Edition.h"
-#include "current/Common.h"
+#include "current/Edition.h"
 #include "support/SetupRegistry.h"
 #include "tests/wine/TestBench.h"
 
