@@ -10,9 +10,8 @@
 
 namespace {
 
-static_assert(quarvel::kNoTarget == NoTarget && quarvel::kTargetFound == TargetFound &&
-                  quarvel::kTargetUnparsed == TargetUnparsed && quarvel::kNetworkUp == NetworkUp,
-              "the check's results are the host's RedirectionResult");
+static_assert(quarvel::kTargetFound == TargetFound && quarvel::kNetworkUp == NetworkUp &&
+              quarvel::kTargetUnparsed == TargetUnparsed && quarvel::kNoTarget == NoTarget);
 
 void WriteEditionLine(void*, quarvel::LogPoint point, const char* value) {
   quarvel::Log(point, value);

@@ -42,8 +42,7 @@ extern const Edition& kEdition;
 void StartUnits();
 void StopUnits();
 
-// The component's reader of the setup key (each edition has its own): wide
-// text, see support/SetupRegistry.h.
+// The component's reader of the setup key, each edition's own (wide text).
 WideText ReadSetupString(const wchar_t* valueName);
 
 // The edition's line of point, where it has one: value fills the forms that

@@ -73,10 +73,6 @@ TZHttp::~TZHttp() {
     CloseConnection();
     quarvel::gOs.wsaCleanup();
   }
-  sHostName.Clear();
-  sHostAddr.Clear();
-  sPath.Clear();
-  sUrl.Clear();
 }
 
 HRESULT STDMETHODCALLTYPE TZHttp::QueryInterface(REFIID iid, void** out) {

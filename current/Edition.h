@@ -1,5 +1,4 @@
-// The current edition's record and tables: portable data, with names of
-// their own so that a program may hold both editions' side by side.
+// The current edition's record and tables: portable data, named to sit beside the other's.
 #ifndef QUARVEL_CURRENT_EDITION_H
 #define QUARVEL_CURRENT_EDITION_H
 

@@ -32,9 +32,7 @@ constexpr const wchar_t* kChannelValue = L"channel";
 // value, or a failed read, gives empty text.
 AnsiText ReadSetupValue(const wchar_t* subkey, REGSAM access, const wchar_t* valueName);
 
-// Unit Log's reader: narrow text, plain read access. (The component's
-// reader, wide text, belongs to the edition: unit Common's asks for the
-// 32-bit view under WOW64; the earlier edition's never asks.)
+// Unit Log's reader: narrow text, plain read access.
 AnsiText ReadSetupStringA(const wchar_t* valueName);
 
 }  // namespace quarvel
