@@ -10,11 +10,6 @@ constexpr const char* kIpLocationMarker = "您的IP地址";
 // In the body of the probe page; the final blank belongs to it.
 constexpr const char* kProbePageMarker = "百度一下，你就知道 ";
 
-// Size of the target buffer the dispatch hands to CheckRedirction.
-constexpr int kTargetBufferSize = 528;
-// The rules file, joined to the install path without a separator.
-constexpr const wchar_t* kRulesFileName = L"Data\\Quarvel.ini";
-
 }  // namespace quarvel
 
 #endif

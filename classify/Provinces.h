@@ -71,11 +71,6 @@ struct ProvinceTable {
   std::size_t count;
 };
 
-// The current edition's provinces (classify/ProvinceRules.cpp) and the
-// earlier edition's (earlier/ProvinceRules.cpp).
-extern const ProvinceTable kCurrentProvinces;
-extern const ProvinceTable kEarlierProvinces;
-
 // The entry whose code is exactly code, or null.
 const Province* FindProvince(const ProvinceTable& table, const wchar_t* code);
 

@@ -14,7 +14,7 @@ endfunction()
 # quarvel-check explains a check with the library's own tables and byte
 # tests, compiled as the library compiles them (GBK texts).
 add_library(quarvel_check_core OBJECT
-  classify/Provinces.cpp classify/ProvinceRules.cpp earlier/ProvinceRules.cpp
+  classify/Provinces.cpp current/ProvinceRules.cpp earlier/ProvinceRules.cpp
   classify/ProbeSettings.cpp classify/RuleMatch.cpp http/UrlParts.cpp http/HttpBytes.cpp
   component/ProvinceCode.cpp support/Bytes.cpp)
 target_include_directories(quarvel_check_core PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)

@@ -10,15 +10,6 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(QUARVEL_DIST_DIR ${QUARVEL_DIST_ROOT})
 endif()
-set(QUARVEL_PORTAL_HOST "portal.isp.example" CACHE STRING
-    "Host of the GuangXi access provider's web portal, as its pages link it")
-set(QUARVEL_PROBE_URL "http://www.baidu.com/" CACHE STRING
-    "Home page whose body holds the probe page marker")
-set(QUARVEL_IP_LOCATION_URL "http://city.ip138.com/city.asp" CACHE STRING
-    "Page naming the caller's IP address, fetched for empty text")
-
-configure_file(support/Settings.h.in ${PROJECT_BINARY_DIR}/generated/support/Settings.h @ONLY)
-
 # The host names the library may look up: the test bench maps each to
 # 127.0.0.1 inside its private network namespace.
 foreach(url ${QUARVEL_PROBE_URL} ${QUARVEL_IP_LOCATION_URL})
@@ -47,12 +38,13 @@ add_library(quarvel_shared OBJECT
   ${QUARVEL_PORTABLE_SOURCES}
   component/Get.cpp
   component/Quarvel.cpp
-  classify/CheckRedirction.cpp
-  classify/CheckNetDisconType.cpp
+  component/CheckRedirction.cpp
+  component/CheckNetDisconType.cpp
+  component/Edition.cpp
+  component/RulesFile.cpp
   http/Connection.cpp
   http/Exchange.cpp
   http/Lookup.cpp
-  classify/RulesFile.cpp
   support/CodePage.cpp
   support/OsCalls.cpp
   support/SetupRegistry.cpp
@@ -62,13 +54,11 @@ quarvel_windows_code(quarvel_shared)
 
 set(QUARVEL_CURRENT_SOURCES
   ${QUARVEL_CURRENT_PORTABLE_SOURCES}
-  component/CurrentEdition.cpp
-  support/Common.cpp
+  current/Common.cpp
 )
 set(QUARVEL_EARLIER_SOURCES
   ${QUARVEL_EARLIER_PORTABLE_SOURCES}
-  earlier/Edition.cpp
-  earlier/SetupRegistry.cpp
+  earlier/Units.cpp
 )
 
 # Each edition's own units, kept apart so that whitebox tests can link them.
@@ -124,12 +114,12 @@ function(quarvel_edition target edition def units)
   quarvel_split_debug_info(${target})
 endfunction()
 
-quarvel_edition(quarvel_current current ${PROJECT_SOURCE_DIR}/component/Quarvel.def
-                quarvel_current_units component/Quarvel.rc)
+quarvel_edition(quarvel_current current ${PROJECT_SOURCE_DIR}/current/Quarvel.def
+                quarvel_current_units current/Quarvel.rc)
 quarvel_edition(quarvel_earlier earlier ${PROJECT_SOURCE_DIR}/earlier/Quarvel.def
                 quarvel_earlier_units)
-set_source_files_properties(component/Quarvel.rc PROPERTIES
-  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/component/Quarvel.ico)
+set_source_files_properties(current/Quarvel.rc PROPERTIES
+  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/current/Quarvel.ico)
 set(CMAKE_RC_FLAGS "-c 936")
 
 include(cmake/WindowsTests.cmake)

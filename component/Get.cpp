@@ -6,13 +6,12 @@
 
 #include <cstring>
 
-#include "classify/RulesFile.h"
+#include "component/Edition.h"
+#include "component/RulesFile.h"
 #include "component/TZHttp.h"
 #include "http/Exchange.h"
 #include "http/UrlParts.h"
 #include "support/CodePage.h"
-#include "support/Edition.h"
-#include "support/Log.h"
 
 namespace {
 
@@ -91,14 +90,12 @@ int TakeAnswer(TZHttp* self, std::size_t headerLen, const quarvel::Deadline& dea
   }
 }
 
-// One attempt at the URL in sUrl; the caller writes the closing line. Each
-// wait lasts the set wait time, or what is left of the call's time limit.
-int FetchUrl(TZHttp* self, const quarvel::Deadline& deadline) {
-  // The one conversion to narrow text of this fetch: host, path and address
-  // are cut from it.
-  quarvel::NarrowText url(self->sUrl.c_str());
+// One attempt at url, the narrow form of sUrl; the caller writes the closing
+// line. Each wait lasts the set wait time, or what is left of the call's
+// time limit.
+int FetchUrl(TZHttp* self, const char* url, const quarvel::Deadline& deadline) {
   quarvel::FetchTexts texts;
-  if (url.get() == nullptr || !self->ParseUrl(url.get(), &texts, deadline) ||
+  if (url == nullptr || !self->ParseUrl(url, &texts, deadline) ||
       !self->OpenConnection(texts.address, deadline)) {
     return 0;
   }
@@ -129,14 +126,16 @@ int FetchUrl(TZHttp* self, const quarvel::Deadline& deadline) {
 
 int STDMETHODCALLTYPE TZHttp::Get(const char* url) {
   quarvel::Deadline deadline;
+  quarvel::RulesFile rules;
+  if (quarvel::kEdition.readsProbeSection) quarvel::ReadRulesFilePath(&rules);
   int result = 0;
   if (url == nullptr || url[0] == '\0') {
     quarvel::ProbeSettings settings;
-    quarvel::LoadProbeSettings(&settings);
+    quarvel::LoadProbeSettings(rules, &settings);
     deadline.SetLimit(settings.timeLimitMs);
     result = Fetch(settings.defaultUrl, deadline);
   } else {
-    deadline.SetLimit(quarvel::LoadTimeLimit());
+    deadline.SetLimit(quarvel::LoadTimeLimit(rules));
     result = Fetch(url, deadline);
   }
   quarvel::LogIfTimeLimitRanOut(deadline);
@@ -146,13 +145,14 @@ int STDMETHODCALLTYPE TZHttp::Get(const char* url) {
 int TZHttp::Fetch(const char* url, const quarvel::Deadline& deadline) {
   BeginGet(this);
   bool held = quarvel::AnsiToWide(url, &sUrl);
-  return EndGet(held ? FetchUrl(this, deadline) : 0);
+  return EndGet(held ? FetchUrl(this, url, deadline) : 0);
 }
 
 int TZHttp::Refetch(const char* defaultUrl, const quarvel::Deadline& deadline) {
   if (sUrl.empty()) return Fetch(defaultUrl, deadline);
   BeginGet(this);
-  return EndGet(FetchUrl(this, deadline));
+  quarvel::NarrowText url(sUrl.c_str());
+  return EndGet(FetchUrl(this, url.get(), deadline));
 }
 
 bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts,
@@ -183,7 +183,10 @@ bool TZHttp::ParseUrl(const char* url, quarvel::FetchTexts* texts,
     return false;
   }
   texts->address = texts->dotted;
-  return quarvel::AnsiToWide(texts->dotted, &sHostAddr);
+  // Digits and dots: each byte is its own UTF-16 unit.
+  wchar_t address[quarvel::kDottedAddressSize];
+  for (std::size_t i = 0; i < sizeof texts->dotted; ++i) address[i] = texts->dotted[i];
+  return sHostAddr.Assign(address);
 }
 
 bool TZHttp::OpenConnection(const char* address, const quarvel::Deadline& deadline) {

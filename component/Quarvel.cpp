@@ -7,11 +7,11 @@
 #include <cstring>
 #include <new>
 
+#include "component/Edition.h"
 #include "component/ProvinceCode.h"
 #include "component/TZHttp.h"
 #include "http/Exchange.h"
 #include "http/UrlParts.h"
-#include "support/Edition.h"
 #include "support/OsCalls.h"
 #include "support/SetupRegistry.h"
 
@@ -73,10 +73,6 @@ TZHttp::~TZHttp() {
     CloseConnection();
     quarvel::gOs.wsaCleanup();
   }
-  sHostName.Clear();
-  sHostAddr.Clear();
-  sPath.Clear();
-  sUrl.Clear();
 }
 
 HRESULT STDMETHODCALLTYPE TZHttp::QueryInterface(REFIID iid, void** out) {

@@ -1,6 +1,6 @@
 // The component class behind the library's one interface: its record, its
 // slots and its internal operations. Both editions share every slot; the
-// edition table (support/Edition.h) says where they differ.
+// edition table (component/Edition.h) says where they differ.
 #ifndef QUARVEL_COMPONENT_TZHTTP_H
 #define QUARVEL_COMPONENT_TZHTTP_H
 
@@ -17,6 +17,8 @@
 #include "support/Text.h"
 
 namespace quarvel {
+
+struct RulesFile;
 
 // The narrow texts of one fetch, cut from the narrow form of its URL.
 struct FetchTexts {
@@ -65,14 +67,16 @@ class TZHttp final : public IZHttp {
   bool OpenConnection(const char* address, const quarvel::Deadline& deadline);
   int BuildRequest(const char* host, const char* path);
   void CloseConnection();
-  // Get of url, which is not empty, within the call's deadline.
+  // Get of url, which is not empty, within the call's deadline: url is sent
+  // as given, its wide form kept in sUrl.
   int Fetch(const char* url, const quarvel::Deadline& deadline);
   // Get of the URL in sUrl as it stands (defaultUrl when it is empty): the
   // redirection check fetches again what the last Get fetched.
   int Refetch(const char* defaultUrl, const quarvel::Deadline& deadline);
   // CheckRedirction within a call that began at deadline's start; the
-  // [Probe] section it reads sets deadline's limit.
-  int CheckRedirctionWithin(char* target, int capacity, quarvel::Deadline* deadline);
+  // [Probe] section it reads from rules sets deadline's limit.
+  int CheckRedirctionWithin(char* target, int capacity, const quarvel::RulesFile& rules,
+                            quarvel::Deadline* deadline);
 
   // The record, after the slot table pointer.
   bool bWsaStarted;          // the socket library start-up succeeded
@@ -89,6 +93,12 @@ class TZHttp final : public IZHttp {
   int iPort;                 // TCP port of sUrl
   LONG iRefCount;            // reference count
 };
+
+// The texts' sizes are the ones the host header promises.
+static_assert(quarvel::kRequestHeaderSize == QUARVEL_REQUEST_HEADER_SIZE &&
+                  quarvel::kResponseHeaderSize == QUARVEL_RESPONSE_HEADER_SIZE &&
+                  quarvel::kResponseBodySize == QUARVEL_RESPONSE_BODY_SIZE,
+              "buffer sizes of include/Quarvel.h");
 
 // The record as the 32-bit library lays it out: the slot table pointer, then
 // the fields in their order above.

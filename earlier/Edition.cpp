@@ -1,14 +1,12 @@
-#include "classify/Provinces.h"
-#include "component/TZHttp.h"
-#include "support/Edition.h"
-#include "support/Log.h"
+#include "earlier/Edition.h"
+
 #include "support/Settings.h"
 
 namespace quarvel {
 
 // A stalled server holds a receive until it closes: there is no receive
 // time-out. The edition has no unit Common.
-const Edition kEdition = {
+const Edition kEarlierEdition = {
     false,                // purgeOldLogs
     0,                    // receiveTimeOutMs
     kProbeUrl,            // defaultUrl
@@ -22,15 +20,5 @@ const Edition kEdition = {
     &kEarlierLogPoints,   // every step, the page body and the check's result
     &kEarlierProvinces,
 };
-
-void StartUnits() {
-  LogInitialize();
-  QuarvelInitialize();
-}
-
-void StopUnits() {
-  QuarvelFinalize();
-  LogFinalize();
-}
 
 }  // namespace quarvel

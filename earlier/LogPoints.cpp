@@ -1,6 +1,6 @@
 // The earlier edition's log lines: every step of Get, the redirection check
 // from start to finish with the page body, and the check's result.
-#include "support/LogPoints.h"
+#include "earlier/Edition.h"
 
 namespace quarvel {
 

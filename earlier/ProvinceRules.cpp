@@ -2,7 +2,7 @@
 // target of its portal pages, AnHui with two rules whose values are logged
 // before they are tried. Each names itself in the log first; GuangXi has no
 // rules here.
-#include "classify/Provinces.h"
+#include "earlier/Edition.h"
 
 namespace quarvel {
 

@@ -9,7 +9,7 @@
 
 namespace quarvel {
 
-// Buffer sizes of the component record.
+// Buffer sizes of the component record: the host header's QUARVEL_*_SIZE.
 constexpr std::size_t kRequestHeaderSize = 1024;
 constexpr std::size_t kResponseHeaderSize = 1024;
 constexpr std::size_t kResponseBodySize = 6024;

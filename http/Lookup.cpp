@@ -56,19 +56,15 @@ bool TakeFirstAddress(const hostent* found, char* dotted) {
   if (found == nullptr || found->h_addr_list == nullptr || found->h_addr_list[0] == nullptr) {
     return false;
   }
-  // "a.b.c.d": at most 15 characters and the NUL, so it always fits
-  // kDottedAddressSize bytes. Written by hand, which keeps the C library's
-  // formatted printing out of the library.
-  const unsigned char* a = reinterpret_cast<const unsigned char*>(found->h_addr_list[0]);
-  char* out = dotted;
-  for (int i = 0; i < 4; ++i) {
-    if (i > 0) *out++ = '.';
-    const unsigned v = a[i];
-    if (v >= 100) *out++ = static_cast<char>('0' + v / 100);
-    if (v >= 10) *out++ = static_cast<char>('0' + v / 10 % 10);
-    *out++ = static_cast<char>('0' + v % 10);
-  }
-  *out = '\0';
+  // Winsock's own "a.b.c.d" (at most 15 characters): its buffer belongs to
+  // the calling thread, so the text is copied at once.
+  in_addr address;
+  std::memcpy(&address, found->h_addr_list[0], sizeof address);
+  const char* text = inet_ntoa(address);
+  if (text == nullptr) return false;
+  std::size_t len = strnlen(text, kDottedAddressSize - 1);
+  std::memcpy(dotted, text, len);
+  dotted[len] = '\0';
   return true;
 }
 

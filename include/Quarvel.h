@@ -31,6 +31,7 @@ static const GUID IID_IZHttp = {
 #define QUARVEL_REQUEST_HEADER_SIZE 1024
 #define QUARVEL_RESPONSE_HEADER_SIZE 1024
 #define QUARVEL_RESPONSE_BODY_SIZE 6024
+#define QUARVEL_TARGET_BUFFER_SIZE 528
 
 /* One-byte boolean result of the accessors. */
 typedef unsigned char QUARVEL_BOOL;

@@ -21,8 +21,11 @@ HRESULT WideToNarrow(const wchar_t* text, char** narrow);
 // Frees a block of WideToNarrow when the owner goes out of scope.
 class NarrowText {
  public:
+  NarrowText() = default;
   explicit NarrowText(const wchar_t* text) { WideToNarrow(text, &text_); }
   ~NarrowText();
+  // Replaces the text with text converted.
+  void Assign(const wchar_t* text);
   NarrowText(const NarrowText&) = delete;
   NarrowText& operator=(const NarrowText&) = delete;
   const char* get() const { return text_; }

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "support/Edition.h"
 #include "support/LogFormat.h"
+#include "support/OsCalls.h"
 #include "support/SetupRegistry.h"
 
 TLogFile _LOG = {nullptr, {0}};
@@ -36,13 +36,19 @@ bool JoinPath(char* out, std::size_t size, const char* a, const char* b, const c
   return true;
 }
 
+// A file time as one count of 100-nanosecond ticks.
+long long Ticks(const FILETIME& time) {
+  return static_cast<long long>(static_cast<unsigned long long>(time.dwHighDateTime) << 32 |
+                                time.dwLowDateTime);
+}
+
 bool DirectoryExists(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = quarvel::gOs.getFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The construction of _LOG: fixes the log path and tidies the log directory.
-void ConstructLog() {
+void ConstructLog(bool purgeOldLogs) {
   quarvel::AnsiText installPath = quarvel::ReadSetupStringA(quarvel::kInstallPathValue);
   // An overlong path is refused: szFileName stays empty and every write is
   // dropped, as when the file cannot be opened.
@@ -56,9 +62,9 @@ void ConstructLog() {
   if (lastSeparator == nullptr) return;
   *lastSeparator = '\0';
   if (DirectoryExists(directory)) {
-    if (quarvel::kEdition.purgeOldLogs) quarvel::DeleteOldLogs(kPurgeNamePart);
+    if (purgeOldLogs) quarvel::DeleteOldLogs(kPurgeNamePart);
   } else {
-    CreateDirectoryA(directory, nullptr);
+    quarvel::gOs.createDirectoryA(directory, nullptr);
   }
 }
 
@@ -66,7 +72,7 @@ void ConstructLog() {
 
 void TLogFile::WriteLog(const char* text) {
   if (text == nullptr) return;
-  pFile = std::fopen(szFileName, "a+");
+  pFile = quarvel::gOs.fopen(szFileName, "a+");
   if (pFile == nullptr) return;
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -91,61 +97,17 @@ void TLogFile::WriteLog(const char* text) {
   pFile = nullptr;  // exported data: never left pointing at a closed stream
 }
 
-extern "C" void LogInitialize() {
-  if (gLogUseCount-- == 0) ConstructLog();
+extern "C" void LogInitialize() { quarvel::StartLog(false); }
+
+void quarvel::StartLog(bool purgeOldLogs) {
+  if (gLogUseCount-- == 0) ConstructLog(purgeOldLogs);
 }
 
 extern "C" void LogFinalize() { ++gLogUseCount; }
 
 namespace quarvel {
 
-void LogNumbered(const char* message, int n) {
-  FormatNumbered(_sError, kLogLineBound, message, n);
-  _LOG.WriteLog(_sError);
-}
-
-void LogWithValue(const char* message, const char* value, int n) {
-  FormatWithValue(_sError, kLogLineBound, message, value, n);
-  _LOG.WriteLog(_sError);
-}
-
-void LogCompact(const char* message, int n) {
-  FormatCompact(_sError, kLogLineBound, message, n);
-  _LOG.WriteLog(_sError);
-}
-
-void LogWithTwoValues(const char* message, int n, const char* valueA, const char* valueB) {
-  FormatWithTwoValues(_sError, kLogLineBound, message, n, valueA, valueB);
-  _LOG.WriteLog(_sError);
-}
-
 void LogText(const char* text) { _LOG.WriteLog(text); }
-
-namespace {
-
-void WriteLine(const LogPointLine& line, const char* value, int n) {
-  switch (line.form) {
-    case LogForm::kNumbered: LogNumbered(line.message, n); break;
-    case LogForm::kWithValue: LogWithValue(line.message, value, n); break;
-    case LogForm::kCompact: LogCompact(line.message, n); break;
-    case LogForm::kText: LogText(line.message); break;
-    case LogForm::kValue: LogText(value != nullptr ? value : ""); break;
-  }
-}
-
-}  // namespace
-
-void Log(LogPoint point, const char* value) {
-  if (const LogPointLine* line = FindLogPoint(*kEdition.logPoints, point)) {
-    WriteLine(*line, value, line->n);
-  }
-}
-
-void LogNumber(LogPoint point, int n) {
-  if (const LogPointLine* line = FindLogPoint(*kEdition.logPoints, point)) {
-    WriteLine(*line, nullptr, n);
-  }
-}
 
 bool DeleteOldLogs(const char* namePart) {
   AnsiText installPath = ReadSetupStringA(kInstallPathValue);
@@ -165,11 +127,11 @@ bool DeleteOldLogs(const char* namePart) {
     return false;
   }
   wchar_t widePattern[kPurgePathSize];
-  if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kPurgePathSize) == 0) {
+  if (gOs.multiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kPurgePathSize) == 0) {
     return false;
   }
   WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW(widePattern, &entry);
+  HANDLE search = gOs.findFirstFileW(widePattern, &entry);
   if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
 
   FILETIME nowFile;
@@ -179,25 +141,17 @@ bool DeleteOldLogs(const char* namePart) {
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     char name[MAX_PATH * 2];
-    if (WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name, sizeof name, nullptr,
+    if (gOs.wideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name, sizeof name, nullptr,
                             nullptr) == 0) {
       continue;
     }
     if (std::strstr(name, namePart) == nullptr) continue;
     FILETIME createdLocal;
     if (!FileTimeToLocalFileTime(&entry.ftCreationTime, &createdLocal)) continue;
-    ULARGE_INTEGER now, created;
-    now.LowPart = nowFile.dwLowDateTime;
-    now.HighPart = nowFile.dwHighDateTime;
-    created.LowPart = createdLocal.dwLowDateTime;
-    created.HighPart = createdLocal.dwHighDateTime;
-    if (AgeInDays(static_cast<long long>(now.QuadPart),
-                  static_cast<long long>(created.QuadPart)) < 4) {
-      continue;
-    }
+    if (AgeInDays(Ticks(nowFile), Ticks(createdLocal)) < 4) continue;
     char victim[kPurgePathSize];
-    if (JoinPath(victim, sizeof victim, directory, "\\", name)) DeleteFileA(victim);
-  } while (FindNextFileW(search, &entry));
+    if (JoinPath(victim, sizeof victim, directory, "\\", name)) gOs.deleteFileA(victim);
+  } while (gOs.findNextFileW(search, &entry));
   FindClose(search);
   return true;
 }

@@ -6,8 +6,6 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "support/LogPoints.h"
-
 namespace quarvel {
 
 constexpr std::size_t kLogFileNameSize = 512;
@@ -37,26 +35,18 @@ static_assert(sizeof(void*) != 4 || sizeof(TLogFile) == 516, "32-bit: a 516-byte
 extern "C" TLogFile _LOG;
 extern "C" char _sError[quarvel::kMessageBufferSize];
 
-extern "C" void LogInitialize();  // exported as @@Log@Initialize
+extern "C" void LogInitialize();  // exported as @@Log@Initialize: StartLog(false)
 extern "C" void LogFinalize();    // exported as @@Log@Finalize
 
 namespace quarvel {
 
-// The log points' one way to write: format into _sError within the 400-byte
-// bound, then WriteLog at once.
-void LogNumbered(const char* message, int n);                    // "%s -> %d\n"
-void LogWithValue(const char* message, const char* value, int n);  // "%s %s-> %d\n"
-void LogCompact(const char* message, int n);                     // "%s-> %d\n"
-void LogWithTwoValues(const char* message, int n, const char* valueA,
-                      const char* valueB);                       // "%s -> %d,%s,%s\n"
-// A finished text, written as it is.
-void LogText(const char* text);
+// Unit Log's start-up at load: the first call fixes the log path and, when
+// purgeOldLogs, deletes old log files (the edition's unit code says which).
+void StartLog(bool purgeOldLogs);
 
-// The edition's line of point, where it has one (support/LogPoints.h):
-// value fills the forms that carry one; LogNumber gives the number of a
-// point that brings its own (a socket error, a check's result).
-void Log(LogPoint point, const char* value = nullptr);
-void LogNumber(LogPoint point, int n);
+// A finished text, written as it is: a fixed text, or a line formatted into
+// _sError within its 400-byte bound (support/LogFormat.h).
+void LogText(const char* text);
 
 // Deletes files of the log directory whose name holds namePart and that were
 // created 4 or more days ago. False when the install path is empty or the

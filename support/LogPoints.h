@@ -1,5 +1,5 @@
 // The library's log points: every step that writes a line names its point,
-// and each edition's table says what that line is there (message, form,
+// and an edition's table says what that line is there (message, form,
 // number) or that the edition writes none. Portable data, so that tests read
 // the same tables.
 #ifndef QUARVEL_SUPPORT_LOGPOINTS_H
@@ -74,12 +74,6 @@ struct LogPointTable {
   const LogPointLine* lines;
   std::size_t count;
 };
-
-extern const LogPointTable kCurrentLogPoints;
-extern const LogPointTable kEarlierLogPoints;
-
-// The edition's line of point, or null when it writes none there.
-const LogPointLine* FindLogPoint(const LogPointTable& table, LogPoint point);
 
 }  // namespace quarvel
 

@@ -6,6 +6,9 @@ const OsCalls kSystemOsCalls = {
     ::WSAStartup, ::WSACleanup,  ::gethostbyname, ::gethostname, ::socket,
     ::bind,       ::connect,     ::select,        ::ioctlsocket, ::setsockopt,
     ::send,       ::recv,        ::closesocket,   ::RegOpenKeyExW, ::RegQueryValueExW,
+    ::GetFileAttributesA, ::GetFileAttributesW, ::CreateDirectoryA, std::fopen, ::FindFirstFileW,
+    ::FindNextFileW, ::DeleteFileA, ::GetPrivateProfileStringA, ::MultiByteToWideChar,
+    ::WideCharToMultiByte,
 };
 
 OsCalls gOs = kSystemOsCalls;

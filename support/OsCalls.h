@@ -1,12 +1,15 @@
-// The operating-system calls behind the library's connection and registry
-// reads, in one plain table. The library always calls through it; tests
-// replace an entry to make that call fail on demand (a refused socket, a
-// failed start-up, an unreadable registry value).
+// The operating-system calls of the library that can fail, in one plain
+// table: connection, registry, files and folders, the rules file and code
+// pages. The library always calls through it; tests replace an entry to make
+// that call fail on demand (a refused socket, an unreadable registry value, a
+// log file that cannot be opened, a failed conversion).
 #ifndef QUARVEL_SUPPORT_OSCALLS_H
 #define QUARVEL_SUPPORT_OSCALLS_H
 
 #include <winsock2.h>
 #include <windows.h>
+
+#include <cstdio>
 
 namespace quarvel {
 
@@ -29,6 +32,19 @@ struct OsCalls {
                                  PHKEY key);                    // setup key open
   LSTATUS(WINAPI* regQueryValueExW)(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
                                     LPBYTE data, LPDWORD size); // setup value read
+  DWORD(WINAPI* getFileAttributesA)(LPCSTR path);               // the log folder
+  DWORD(WINAPI* getFileAttributesW)(LPCWSTR path);              // the rules file
+  BOOL(WINAPI* createDirectoryA)(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+  FILE*(__cdecl* fopen)(const char* path, const char* mode);    // the log, per line
+  HANDLE(WINAPI* findFirstFileW)(LPCWSTR pattern, LPWIN32_FIND_DATAW entry);  // the purge
+  BOOL(WINAPI* findNextFileW)(HANDLE search, LPWIN32_FIND_DATAW entry);
+  BOOL(WINAPI* deleteFileA)(LPCSTR path);
+  DWORD(WINAPI* getPrivateProfileStringA)(LPCSTR section, LPCSTR key, LPCSTR fallback,
+                                          LPSTR value, DWORD size, LPCSTR path);
+  int(WINAPI* multiByteToWideChar)(UINT page, DWORD flags, LPCCH text, int bytes, LPWSTR wide,
+                                   int units);
+  int(WINAPI* wideCharToMultiByte)(UINT page, DWORD flags, LPCWCH text, int units, LPSTR narrow,
+                                   int bytes, LPCCH fallback, LPBOOL usedFallback);
 };
 
 // The table in use: the system's own calls unless a test replaced some.

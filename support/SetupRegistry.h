@@ -10,9 +10,8 @@
 
 namespace quarvel {
 
-// The setup key, as spelled by the wide reader of unit Common and by the
-// narrow reader of unit Log (registry names ignore case: the same key).
-constexpr const wchar_t* kSetupKeyCommon = L"software\\Korvanta\\Setup";
+// The setup key, as spelled by the narrow reader of unit Log (registry names
+// ignore case: other spellings name the same key).
 constexpr const wchar_t* kSetupKeyLog = L"SOFTWARE\\Korvanta\\Setup";
 // The client is a 32-bit program: its installer writes the setup key in the
 // registry's 32-bit view. Plain read access reaches that view from the
@@ -22,8 +21,6 @@ constexpr REGSAM kSetupAccess = KEY_READ | KEY_WOW64_32KEY;
 #else
 constexpr REGSAM kSetupAccess = KEY_READ;
 #endif
-// The 32-bit view asked for explicitly (unit Common's reader, under WOW64).
-constexpr REGSAM kSetupAccess32 = KEY_READ | KEY_WOW64_32KEY;
 
 // Value names read by the library.
 constexpr const wchar_t* kInstallPathValue = L"InstallPath";
@@ -37,10 +34,6 @@ AnsiText ReadSetupValue(const wchar_t* subkey, REGSAM access, const wchar_t* val
 
 // Unit Log's reader: narrow text, plain read access.
 AnsiText ReadSetupStringA(const wchar_t* valueName);
-
-// The component's reader of each edition: wide text (unit Common's asks for
-// the 32-bit view under WOW64; the earlier edition's never asks).
-WideText ReadSetupString(const wchar_t* valueName);
 
 }  // namespace quarvel
 

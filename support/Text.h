@@ -17,14 +17,6 @@ class OwnedText {
   OwnedText(const OwnedText&) = delete;
   OwnedText& operator=(const OwnedText&) = delete;
   OwnedText(OwnedText&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-  OwnedText& operator=(OwnedText&& other) noexcept {
-    if (this != &other) {
-      Clear();
-      p_ = other.p_;
-      other.p_ = nullptr;
-    }
-    return *this;
-  }
   ~OwnedText() { Clear(); }
 
   // Replaces the text with n units of s. On allocation failure the text is

@@ -6,7 +6,8 @@
 #include <map>
 #include <string>
 
-#include "classify/Provinces.h"
+#include "current/Edition.h"
+#include "earlier/Edition.h"
 #include "tests/native/MemoryRules.h"
 
 namespace quarvel {

@@ -5,8 +5,10 @@
 
 #include "classify/Markers.h"
 #include "classify/ProbeSettings.h"
-#include "classify/Provinces.h"
 #include "component/ProvinceCode.h"
+#include "component/RulesFile.h"
+#include "current/Edition.h"
+#include "earlier/Edition.h"
 #include "http/HttpBytes.h"
 #include "support/Settings.h"
 #include "tools/check/TextOut.h"

@@ -3,8 +3,11 @@
 // registry reads. The current edition's units are linked in directly.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "component/TZHttp.h"
-#include "support/Edition.h"
+#include "component/Edition.h"
+#include "support/Log.h"
 #include "support/OsCalls.h"
 #include "support/SetupRegistry.h"
 #include "tests/wine/TestBench.h"
@@ -165,21 +168,35 @@ TEST_F(OsFaults, FailedWaitOrSendClosesTheSocketAndLogsIt) {
   }
 }
 
-// A name look-up answers with an address of one-, two- and three-digit
-// parts; nothing listens there, so only its dotted text is looked at.
+// A name look-up answers with the address of the row; nothing is connected
+// to (the connect fails), only its dotted text is looked at.
+unsigned char gFixedAddress[4] = {};
 hostent* WSAAPI LookUpFixedAddress(const char*) {
-  static char address[4] = {127, 45, 6, static_cast<char>(210)};
-  static char* list[2] = {address, nullptr};
+  static char* list[2] = {reinterpret_cast<char*>(gFixedAddress), nullptr};
   static hostent entry = {const_cast<char*>("fixed"), nullptr, AF_INET, 4, list};
   return &entry;
 }
 
 TEST_F(OsFaults, LookedUpAddressIsKeptAsDottedText) {
+  struct Row {
+    unsigned char address[4];
+    const wchar_t* dotted;
+  };
+  const Row rows[] = {
+      {{127, 45, 6, 210}, L"127.45.6.210"},
+      {{10, 0, 100, 1}, L"10.0.100.1"},
+      {{100, 10, 110, 9}, L"100.10.110.9"},
+      {{100, 100, 200, 255}, L"100.100.200.255"},
+  };
   gOs.gethostbyname = LookUpFixedAddress;
-  TZHttp* component = Create();
-  component->Get("http://fixed.example/");
-  EXPECT_STREQ(component->sHostAddr.c_str(), L"127.45.6.210");
-  component->Release();
+  gOs.connect = FailConnect;
+  for (const Row& row : rows) {
+    std::memcpy(gFixedAddress, row.address, sizeof gFixedAddress);
+    TZHttp* component = Create();
+    component->Get("http://fixed.example/");
+    EXPECT_STREQ(component->sHostAddr.c_str(), row.dotted);
+    component->Release();
+  }
 }
 
 TEST_F(OsFaults, RegistryFailuresReadAsEmpty) {
@@ -192,6 +209,96 @@ TEST_F(OsFaults, RegistryFailuresReadAsEmpty) {
   EXPECT_EQ(gQueries, 2);
   gOs = quarvel::kSystemOsCalls;
   EXPECT_STREQ(quarvel::ReadSetupStringA(L"channel").c_str(), "x-27");
+}
+
+// File, folder, rules-file and code-page calls that fail: one
+// CheckNetDisconType on a ShanXi redirect whose rule hits, after a Get of the
+// same page. Each failure has its defined outcome; none crashes.
+FILE* __cdecl FailOpenFile(const char*, const char*) { return nullptr; }
+DWORD WINAPI FailAttributes(LPCWSTR) { return INVALID_FILE_ATTRIBUTES; }
+DWORD WINAPI FailProfile(LPCSTR, LPCSTR, LPCSTR, LPSTR value, DWORD size, LPCSTR) {
+  if (size > 0) value[0] = '\0';
+  return 0;
+}
+int WINAPI FailPageConversion(UINT page, DWORD flags, LPCCH text, int bytes, LPWSTR wide,
+                              int units) {
+  if (std::strcmp(text, "http://p/x") == 0) return 0;
+  return quarvel::kSystemOsCalls.multiByteToWideChar(page, flags, text, bytes, wide, units);
+}
+int gConversions = 0;
+int WINAPI CountToWide(UINT page, DWORD flags, LPCCH text, int bytes, LPWSTR wide, int units) {
+  ++gConversions;
+  return quarvel::kSystemOsCalls.multiByteToWideChar(page, flags, text, bytes, wide, units);
+}
+int WINAPI CountToNarrow(UINT page, DWORD flags, LPCWCH text, int units, LPSTR narrow, int bytes,
+                         LPCCH fallback, LPBOOL used) {
+  ++gConversions;
+  return quarvel::kSystemOsCalls.wideCharToMultiByte(page, flags, text, units, narrow, bytes,
+                                                     fallback, used);
+}
+
+TEST_F(OsFaults, FileAndCodePageFailuresOfOneCheck) {
+  struct Row {
+    const char* name;
+    void (*inject)();
+    int result;
+    const wchar_t* page;
+    const char* lastLine;  // "": no line is written
+  };
+  const Row rows[] = {
+      {"none", [] {}, 2, L"http://p/x", "SxDistinctOffLineType 用户欠费！ -> 842"},
+      {"log file", [] { gOs.fopen = FailOpenFile; }, 2, L"http://p/x", ""},
+      {"rules file", [] { gOs.getFileAttributesW = FailAttributes; }, 0, L"before",
+       "Quarvel.ini is not exists! -> 751"},
+      {"profile", [] { gOs.getPrivateProfileStringA = FailProfile; }, 0, L"before", "-> 758"},
+      {"page text", [] { gOs.multiByteToWideChar = FailPageConversion; }, 2, L"before",
+       "SxDistinctOffLineType 用户欠费！ -> 842"},
+  };
+  bench::SetProvince("27");
+  bench::WriteRules(dir_, "[ShanXi]\r\nAccountExpirePage=http://p/x\r\n");
+  for (const Row& row : rows) {
+    TZHttp* component = Create();
+    ASSERT_EQ(component->Get(url_.c_str()), 1) << row.name;
+    bench::RemoveTree(dir_ + "Log");
+    CreateDirectoryA((dir_ + "Log").c_str(), nullptr);
+    row.inject();
+    wchar_t page[16] = L"before";
+    EXPECT_EQ(component->CheckNetDisconType(page, 16), row.result) << row.name;
+    gOs = quarvel::kSystemOsCalls;
+    EXPECT_STREQ(page, row.page) << row.name;
+    std::vector<std::string> lines = bench::LogMessages(dir_);
+    EXPECT_EQ(lines.empty() ? "" : lines.back().substr(0, std::strlen(row.lastLine)),
+              row.lastLine) << row.name;
+    component->Release();
+  }
+}
+
+// One check reads the install path once (its wide-narrow round trip), narrows
+// the rules path once and the URL of the page fetched again, and widens the
+// page address of the hit: eight calls of the code-page conversions.
+TEST_F(OsFaults, OneCheckConvertsEightTimes) {
+  bench::SetProvince("27");
+  bench::WriteRules(dir_, "[ShanXi]\r\nAccountExpirePage=http://p/x\r\n");
+  TZHttp* component = Create();
+  ASSERT_EQ(component->Get(url_.c_str()), 1);
+  gOs.multiByteToWideChar = CountToWide;
+  gOs.wideCharToMultiByte = CountToNarrow;
+  wchar_t page[16] = L"";
+  EXPECT_EQ(component->CheckNetDisconType(page, 16), 2);
+  EXPECT_EQ(gConversions, 8);
+  component->Release();
+}
+
+// The purge of old logs when the folder cannot be searched.
+HANDLE WINAPI FailSearch(LPCWSTR, LPWIN32_FIND_DATAW) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return INVALID_HANDLE_VALUE;
+}
+
+TEST_F(OsFaults, PurgeOfAnUnsearchableLogFolderFails) {
+  EXPECT_TRUE(quarvel::DeleteOldLogs("Quarvel_log"));
+  gOs.findFirstFileW = FailSearch;
+  EXPECT_FALSE(quarvel::DeleteOldLogs("Quarvel_log"));
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-#include "support/Common.h"
+#include "component/Edition.h"
+#include "current/Edition.h"
 #include "support/SetupRegistry.h"
 #include "tests/wine/TestBench.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "component/TZHttp.h"
-#include "support/Edition.h"
+#include "component/Edition.h"
 #include "support/OsCalls.h"
 #include "tests/wine/TestBench.h"
 

@@ -1,17 +1,27 @@
-#include "support/Common.h"
-
+// The current edition's units: unit Common (the WOW64 test and the
+// component's reader of the setup key) and the load order of all units.
 #include <windows.h>
 
+#include "component/TZHttp.h"
+#include "current/Edition.h"
 #include "support/CodePage.h"
+#include "support/Log.h"
 #include "support/SetupRegistry.h"
 
 namespace {
 
 using IsWow64ProcessProc = BOOL(WINAPI*)(HANDLE, PBOOL);
 
+// The setup key as unit Common spells it, and the 32-bit view it asks for
+// explicitly under WOW64.
+constexpr const wchar_t* kSetupKeyCommon = L"software\\Korvanta\\Setup";
+constexpr REGSAM kSetupAccess32 = KEY_READ | KEY_WOW64_32KEY;
+
 }  // namespace
 
 namespace quarvel {
+
+const Edition& kEdition = kCurrentEdition;
 
 bool IsWow64() {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
@@ -39,3 +49,19 @@ WideText ReadSetupString(const wchar_t* valueName) {
 extern "C" void CommonInitialize() {}
 
 extern "C" void CommonFinalize() {}
+
+namespace quarvel {
+
+void StartUnits() {
+  StartLog(kEdition.purgeOldLogs);
+  CommonInitialize();
+  QuarvelInitialize();
+}
+
+void StopUnits() {
+  QuarvelFinalize();
+  CommonFinalize();
+  LogFinalize();
+}
+
+}  // namespace quarvel

@@ -1,20 +1,31 @@
-// The rules file "Data\Quarvel.ini" under the install path, and a province's
-// rule set applied to a redirect target.
-#ifndef QUARVEL_CLASSIFY_RULESFILE_H
-#define QUARVEL_CLASSIFY_RULESFILE_H
+// The rules file "Data\Quarvel.ini" under the install path: its path, read
+// once per call, the [Probe] settings and a province's rule set applied to a
+// redirect target.
+#ifndef QUARVEL_COMPONENT_RULESFILE_H
+#define QUARVEL_COMPONENT_RULESFILE_H
 
 #include <windows.h>
 
 #include "classify/ProbeSettings.h"
 #include "classify/Provinces.h"
 #include "http/Deadline.h"
+#include "support/CodePage.h"
 #include "support/Text.h"
 
 namespace quarvel {
 
-// The install path followed directly by "Data\Quarvel.ini", built anew on
-// every call. False (path empty) only when memory runs out.
-bool RulesFilePath(WideText* path);
+// The rules file, joined to the install path without a separator.
+constexpr const wchar_t* kRulesFileName = L"Data\\Quarvel.ini";
+
+// The rules file's path for one call: as the install path gives it (wide
+// text), and in the ANSI code page for the private-profile reads.
+struct RulesFile {
+  WideText path;      // empty only when memory ran out
+  NarrowText narrow;  // null when path cannot be converted
+};
+
+// Reads the install path and builds both forms of the rules file's path.
+void ReadRulesFilePath(RulesFile* rules);
 
 // True when a file (not a directory) exists at path.
 bool RulesFileExists(const wchar_t* path);
@@ -22,12 +33,12 @@ bool RulesFileExists(const wchar_t* path);
 // The probe's settings for one check or Get: the rules file's [Probe]
 // section where the edition reads one (a refused value is logged once), else
 // the edition's built-in pages.
-void LoadProbeSettings(ProbeSettings* settings);
+void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings);
 
 // [Probe] TimeLimitMs alone, for a Get of a given URL: the limit, or 0 where
 // there is none, the edition reads no [Probe] section or the value is
 // refused (logged).
-unsigned long LoadTimeLimit();
+unsigned long LoadTimeLimit(const RulesFile& rules);
 
 // Closes a call whose time limit ran out with a line naming the key.
 void LogIfTimeLimitRanOut(const Deadline& deadline);

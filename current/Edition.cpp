@@ -1,13 +1,10 @@
-#include "classify/Provinces.h"
-#include "component/TZHttp.h"
-#include "support/Common.h"
-#include "support/Edition.h"
-#include "support/Log.h"
+#include "current/Edition.h"
+
 #include "support/Settings.h"
 
 namespace quarvel {
 
-const Edition kEdition = {
+const Edition kCurrentEdition = {
     true,                 // purgeOldLogs
     1000,                 // receiveTimeOutMs
     kIpLocationUrl,       // defaultUrl, unless the rules file names another
@@ -21,17 +18,5 @@ const Edition kEdition = {
     &kCurrentLogPoints,   // Get logs only its failures
     &kCurrentProvinces,
 };
-
-void StartUnits() {
-  LogInitialize();
-  CommonInitialize();
-  QuarvelInitialize();
-}
-
-void StopUnits() {
-  QuarvelFinalize();
-  CommonFinalize();
-  LogFinalize();
-}
 
 }  // namespace quarvel

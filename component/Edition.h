@@ -1,13 +1,15 @@
-// What sets the two editions of the library apart in the code they share.
-// Each edition links exactly one definition of kEdition.
-#ifndef QUARVEL_SUPPORT_EDITION_H
-#define QUARVEL_SUPPORT_EDITION_H
+// What sets the two editions of the library apart in the code they share,
+// and the edition's log lines by point. Each edition's folder defines its
+// record (kCurrentEdition, kEarlierEdition: portable data) and binds
+// kEdition to it with its unit code.
+#ifndef QUARVEL_COMPONENT_EDITION_H
+#define QUARVEL_COMPONENT_EDITION_H
 
+#include "classify/Provinces.h"
 #include "support/LogPoints.h"
+#include "support/Text.h"
 
 namespace quarvel {
-
-struct ProvinceTable;
 
 struct Edition {
   bool purgeOldLogs;       // old log files are deleted at load
@@ -33,11 +35,21 @@ struct Edition {
   const ProvinceTable* provinces;  // the provinces it has rules for
 };
 
-extern const Edition kEdition;
+// The edition this library is: the edition's unit code binds it.
+extern const Edition& kEdition;
 
 // The edition's unit start-ups in load order, and their tear-downs in reverse.
 void StartUnits();
 void StopUnits();
+
+// The component's reader of the setup key, each edition's own (wide text).
+WideText ReadSetupString(const wchar_t* valueName);
+
+// The edition's line of point, where it has one: value fills the forms that
+// carry one; LogNumber gives the number of a point that brings its own (a
+// socket error, a check's result).
+void Log(LogPoint point, const char* value = nullptr);
+void LogNumber(LogPoint point, int n);
 
 }  // namespace quarvel
 

@@ -1,6 +1,6 @@
 // The current edition's log lines: Get logs only its failures and closes
 // with a line of text; the checks log what they found.
-#include "support/LogPoints.h"
+#include "current/Edition.h"
 
 namespace quarvel {
 

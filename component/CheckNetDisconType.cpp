@@ -1,12 +1,11 @@
 // CheckNetDisconType (slot 9): the redirection check, then the rule set of
-// the caller's province from the rules file.
+// the caller's province from the rules file. The rules file's path is read
+// once and serves the whole call.
 #include <cstring>
 
-#include "classify/Markers.h"
-#include "classify/RulesFile.h"
+#include "component/Edition.h"
+#include "component/RulesFile.h"
 #include "component/TZHttp.h"
-#include "support/CodePage.h"
-#include "support/Edition.h"
 #include "support/Log.h"
 
 using quarvel::Log;
@@ -18,16 +17,15 @@ namespace {
 // deadline, then the province's rules.
 int Dispatch(TZHttp* self, wchar_t* page, unsigned int pageCount, quarvel::Deadline* deadline) {
   Log(LogPoint::kDisconBegin);
-  quarvel::WideText rulesPath;
-  quarvel::RulesFilePath(&rulesPath);
+  quarvel::RulesFile rules;
+  quarvel::ReadRulesFilePath(&rules);
   // The earlier edition asks nothing of the network without a rules file.
-  if (quarvel::kEdition.rulesFileFirst && !quarvel::RulesFileExists(rulesPath.c_str())) {
+  if (quarvel::kEdition.rulesFileFirst && !quarvel::RulesFileExists(rules.path.c_str())) {
     return Unclassified;
   }
 
-  char target[quarvel::kTargetBufferSize];
-  std::memset(target, 0, sizeof target);
-  int found = self->CheckRedirctionWithin(target, quarvel::kTargetBufferSize, deadline);
+  char target[QUARVEL_TARGET_BUFFER_SIZE];
+  int found = self->CheckRedirctionWithin(target, sizeof target, rules, deadline);
   quarvel::LogNumber(LogPoint::kCheckReturned, found);
   if (found == NetworkUp) return NetworkUpType;
   if (found == NoTarget || found == TargetUnparsed) {
@@ -36,19 +34,18 @@ int Dispatch(TZHttp* self, wchar_t* page, unsigned int pageCount, quarvel::Deadl
   }
   if (found != TargetFound) return Unclassified;
 
-  if (!quarvel::kEdition.rulesFileFirst && !quarvel::RulesFileExists(rulesPath.c_str())) {
+  if (!quarvel::kEdition.rulesFileFirst && !quarvel::RulesFileExists(rules.path.c_str())) {
     Log(LogPoint::kRulesFileMissing);
     return Unclassified;
   }
-  quarvel::NarrowText narrowPath(rulesPath.c_str());
-  if (narrowPath.get() == nullptr) return Unclassified;
+  if (rules.narrow.get() == nullptr) return Unclassified;
   Log(LogPoint::kTargetLine, target);
   Log(LogPoint::kTargetText, target);
 
   const quarvel::Province* province =
       quarvel::FindProvince(*quarvel::kEdition.provinces, quarvel::sProvinceCode.c_str());
   if (province == nullptr) return Unclassified;
-  return quarvel::ApplyProvinceRules(*province, quarvel::PrivateProfileRules(narrowPath.get()),
+  return quarvel::ApplyProvinceRules(*province, quarvel::PrivateProfileRules(rules.narrow.get()),
                                      target, page, pageCount);
 }
 

@@ -1,35 +1,32 @@
-#include "classify/RulesFile.h"
+#include "component/RulesFile.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
-#include "classify/Markers.h"
+#include "component/Edition.h"
 #include "include/Quarvel.h"
-#include "support/CodePage.h"
-#include "support/Edition.h"
 #include "support/Log.h"
+#include "support/LogFormat.h"
+#include "support/OsCalls.h"
 #include "support/Settings.h"
 #include "support/SetupRegistry.h"
 
 namespace quarvel {
 
-bool RulesFilePath(WideText* path) {
+void ReadRulesFilePath(RulesFile* rules) {
   WideText installPath = ReadSetupString(kInstallPathValue);
   std::size_t head = installPath.length(), tail = std::wcslen(kRulesFileName);
   wchar_t* joined = static_cast<wchar_t*>(std::malloc((head + tail + 1) * sizeof(wchar_t)));
-  if (joined == nullptr) {
-    path->Clear();
-    return false;
-  }
+  if (joined == nullptr) return;
   std::memcpy(joined, installPath.c_str(), head * sizeof(wchar_t));
   std::memcpy(joined + head, kRulesFileName, (tail + 1) * sizeof(wchar_t));
-  path->Adopt(joined);
-  return true;
+  rules->path.Adopt(joined);
+  rules->narrow.Assign(joined);
 }
 
 bool RulesFileExists(const wchar_t* path) {
-  DWORD attributes = GetFileAttributesW(path);
+  DWORD attributes = gOs.getFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -37,12 +34,14 @@ namespace {
 
 std::size_t ReadPrivateProfile(const void* rulesPath, const char* section, const char* key,
                                char* value, std::size_t capacity) {
-  return GetPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(capacity),
+  return gOs.getPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(capacity),
                                   static_cast<const char*>(rulesPath));
 }
 
 void LogLineIfAny(const LogLine& line) {
-  if (line.message != nullptr) LogNumbered(line.message, line.n);
+  if (line.message == nullptr) return;
+  FormatNumbered(_sError, kLogLineBound, line.message, line.n);
+  LogText(_sError);
 }
 
 // The page address of a hit: pageText (ANSI) converted to UTF-16 and copied
@@ -54,19 +53,11 @@ void WritePage(wchar_t* page, unsigned int pageCount, const char* pageText) {
                reinterpret_cast<const char16_t*>(wide.c_str()));
 }
 
-// The rules file's path in ANSI, as the private-profile call takes it.
-NarrowText NarrowRulesFilePath() {
-  WideText rulesPath;
-  RulesFilePath(&rulesPath);
-  return NarrowText(rulesPath.c_str());
-}
-
 // The rules file's [Probe] section over the built-in pages; each refused
 // value is named in the log.
-void ReadProbeSection(ProbeSettings* settings) {
-  NarrowText narrowPath = NarrowRulesFilePath();
-  if (narrowPath.get() == nullptr) return;
-  ReadProbeSettings(PrivateProfileRules(narrowPath.get()), kProbeUrl, kEdition.defaultUrl,
+void ReadProbeSection(const RulesFile& rules, ProbeSettings* settings) {
+  if (rules.narrow.get() == nullptr) return;
+  ReadProbeSettings(PrivateProfileRules(rules.narrow.get()), kProbeUrl, kEdition.defaultUrl,
                     settings);
   if (settings->probeUrlState == SettingState::kRefused) Log(LogPoint::kProbeUrlRefused);
   if (settings->defaultUrlState == SettingState::kRefused) Log(LogPoint::kIpLocationUrlRefused);
@@ -88,18 +79,16 @@ static_assert(Same(kErrPasswordCode, ErrPassword) && Same(kAccountExpireCode, Ac
 
 RulesSource PrivateProfileRules(const char* rulesPath) { return {ReadPrivateProfile, rulesPath}; }
 
-void LoadProbeSettings(ProbeSettings* settings) {
+void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings) {
   BuiltInProbeSettings(kProbeUrl, kEdition.defaultUrl, settings);
-  if (kEdition.readsProbeSection) ReadProbeSection(settings);
+  if (kEdition.readsProbeSection) ReadProbeSection(rules, settings);
   if (!kEdition.ipLocationMarkerCounts) settings->ipLocationMarker = nullptr;
 }
 
-unsigned long LoadTimeLimit() {
-  if (!kEdition.readsProbeSection) return 0;
-  NarrowText narrowPath = NarrowRulesFilePath();
-  if (narrowPath.get() == nullptr) return 0;
+unsigned long LoadTimeLimit(const RulesFile& rules) {
+  if (!kEdition.readsProbeSection || rules.narrow.get() == nullptr) return 0;
   unsigned long limitMs = 0;
-  if (ReadTimeLimit(PrivateProfileRules(narrowPath.get()), &limitMs) == SettingState::kRefused) {
+  if (ReadTimeLimit(PrivateProfileRules(rules.narrow.get()), &limitMs) == SettingState::kRefused) {
     Log(LogPoint::kTimeLimitRefused);
   }
   return limitMs;
@@ -115,8 +104,9 @@ int ApplyProvinceRules(const Province& province, const RulesSource& rules, const
   RuleValues values = {};
   int hit = FindRuleHit(province, rules, target, &values);
   if (province.valuesLine.message != nullptr) {
-    LogWithTwoValues(province.valuesLine.message, province.valuesLine.n, values.text[0],
-                     values.text[1]);
+    FormatWithTwoValues(_sError, kLogLineBound, province.valuesLine.message, province.valuesLine.n,
+                        values.text[0], values.text[1]);
+    LogText(_sError);
   }
   if (hit < 0) return Unclassified;
   const ProvinceRule& rule = province.rules[hit];

@@ -1,7 +1,7 @@
 // The current edition's provinces and their rule sets. ShanXi and AnHui take
 // needle and page from the rules file; GuangXi keeps its page identifiers
 // here, its keys only switch the rules on, and its page is the probe page.
-#include "classify/Provinces.h"
+#include "current/Edition.h"
 
 namespace quarvel {
 
