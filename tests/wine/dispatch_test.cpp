@@ -106,14 +106,14 @@ TEST_F(Dispatch, SetupKeyIsReadInThe32BitView) {
   // must still read what the 32-bit client's installer wrote.
   std::string decoy = bench::FreshInstallDir("setup-view-decoy", false);
   bench::WriteRules(decoy, "[AnHui]\r\nAccountExpirePage=decoy\r\n");
-  bench::SetSetupString64(L"InstallPath", Wide(decoy));
-  bench::SetSetupString64(L"channel", L"x-13");
+  bench::SetSetupString(L"InstallPath", Wide(decoy), REG_SZ, KEY_WOW64_64KEY);
+  bench::SetSetupString(L"channel", L"x-13", REG_SZ, KEY_WOW64_64KEY);
   bench::SetSetupString(L"InstallPath", Wide(dir_));
   bench::WriteRules(dir_, "[ShanXi]\r\nAccountExpirePage=arrears\r\n");
   Serve(Redirect("http://portal/arrears.html"));
   std::wstring page;
   int type = Classify("27", 260, &page);
-  bench::DeleteSetupKey64();
+  kit::DeleteSetupKey(KEY_WOW64_64KEY);
   EXPECT_EQ(type, AccountExpire);
   EXPECT_EQ(page, L"arrears");
   EXPECT_FALSE(Log().empty());

@@ -29,7 +29,6 @@ constexpr int kTargetSize = 528;          // the dispatch's own target buffer
 constexpr unsigned int kPageUnits = 600;  // the host's page buffer
 constexpr wchar_t kPageFill = L'#';
 constexpr unsigned short kHttpPort = 80;  // the built-in URLs' port
-constexpr std::size_t kStampLen = 23;     // "yyyy-MM-dd hh:mm:ss -> "
 constexpr std::size_t kLogLineBound = 400;  // the message buffer, NUL included
 
 // The Get lines of a 404, a "200 OK" with a body and a "302 Found".
@@ -42,57 +41,16 @@ const char* kFoundStatus = "HTTP/1.1 302 Found";
 const char* kProbeBody = "<title>百度一下，你就知道 </title>\n";
 const char* kExpirePage = "http://portal.isp.example/expire";
 
-Reply Page(const std::string& body) { return scenario::Respond(HttpResponse(kOkStatus, {}, body)); }
-Reply Found(const std::string& location) {
-  return scenario::Respond(HttpResponse(kFoundStatus, {"Location: " + location}, ""));
-}
-Reply NotFound() { return scenario::Respond(HttpResponse("HTTP/1.1 404 Not Found", {}, "")); }
-
-bool IsStampAt(const std::string& log, std::size_t at) {
-  static const char kShape[] = "dddd-dd-dd dd:dd:dd -> ";
-  if (at + kStampLen > log.size()) return false;
-  for (std::size_t i = 0; i < kStampLen; ++i) {
-    const char c = log[at + i];
-    if (kShape[i] == 'd' ? (c < '0' || c > '9') : c != kShape[i]) return false;
-  }
-  return true;
-}
-
-// The log's records, each the text of one WriteLog call with its line ends
-// as in the file. A text written without "\n" runs into the next line, so
-// records are split at time stamps, not at line ends.
-std::vector<std::string> Records(const std::string& installDir) {
-  const std::string log = bench::ReadLog(installDir);
-  std::vector<std::size_t> starts;
-  for (std::size_t at = 0; at < log.size(); ++at) {
-    if (IsStampAt(log, at)) starts.push_back(at);
-  }
-  std::vector<std::string> records;
-  for (std::size_t i = 0; i < starts.size(); ++i) {
-    const std::size_t to = i + 1 < starts.size() ? starts[i + 1] : log.size();
-    records.push_back(log.substr(starts[i] + kStampLen, to - starts[i] - kStampLen));
-  }
-  return records;
-}
-
-// The number of a numbered record ("... -> N" or "...-> N", optionally
-// followed by ",values"), or "-" for a text written as it is.
-std::string NumberOf(std::string record) {
-  while (!record.empty() && (record.back() == '\n' || record.back() == '\r')) record.pop_back();
-  const std::size_t arrow = record.rfind("-> ");
-  if (arrow == std::string::npos) return "-";
-  const std::size_t from = arrow + 3;
-  const std::size_t end = record.find_first_not_of("-0123456789", from);
-  if (end == from || (end != std::string::npos && record[end] != ',')) return "-";
-  return record.substr(from, end == std::string::npos ? std::string::npos : end - from);
-}
+Reply Page(const std::string& body) { return scenario::Respond(kit::Ok200(body)); }
+Reply Found(const std::string& location) { return scenario::Respond(kit::Found302(location)); }
+Reply NotFound() { return scenario::Respond(kit::NotFound404()); }
 
 // The numbers of the log's records joined by blanks, "-" for direct texts.
 // A numbered record ends its line within the message buffer's bound.
 std::string Shape(const std::string& installDir) {
   std::string shape;
-  for (const std::string& record : Records(installDir)) {
-    const std::string n = NumberOf(record);
+  for (const std::string& record : kit::LogRecords(installDir)) {
+    const std::string n = kit::RecordNumber(record);
     if (n != "-") {
       EXPECT_EQ("\r\n", record.substr(record.size() - 2)) << record;
       // At most 399 bytes from the message buffer, its "\n" now CR LF.
@@ -101,13 +59,6 @@ std::string Shape(const std::string& installDir) {
     shape += (shape.empty() ? "" : " ") + n;
   }
   return shape;
-}
-
-// A text as the log file holds it: each "\n" written as CR LF.
-std::string OnDisk(const std::string& text) {
-  std::string disk;
-  for (char c : text) disk += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return disk;
 }
 
 std::size_t Count(const std::string& text, const std::string& part) {
@@ -393,7 +344,7 @@ TEST_F(Earlier, DispatchLinesResultsAndPages) {
        "755 659 " + kGet404 + " 669 748 0", {}},
       {"ShanXi AccountExpirePage", "27", Rules("ShanXi", {"AccountExpirePage=" + value}),
        Found(value + "?user=1"), AccountExpire, L"http://portal.isp.example/欠费", redirected + " 786",
-       {OnDisk(" " + value + "?user=1\r\n\r\n")}},
+       {kit::OnDisk(" " + value + "?user=1\r\n\r\n")}},
       {"ShanXi reads no other key", "27", Rules("ShanXi", {"PPPoEErrPwPage=" + value}),
        Found(value + "?user=1"), Unclassified, L"untouched", redirected + " 786", {}},
       {"meta refresh target cut to 527 bytes", "27", shanXi,
@@ -415,7 +366,7 @@ TEST_F(Earlier, DispatchLinesResultsAndPages) {
       {"GuangXi has no rules", "21",
        Rules("GuangXi", {"AccountHangDead=1", "ErrPasswordPage=1", "AccountExpirePage=1"}),
        Found("https://portal.isp.example/kbs/product?nodeid=138485"), Unclassified, L"untouched",
-       redirected, {OnDisk(" https://portal.isp.example/kbs/product?nodeid=138485\r\n\r\n")}},
+       redirected, {kit::OnDisk(" https://portal.isp.example/kbs/product?nodeid=138485\r\n\r\n")}},
   };
   ASSERT_TRUE(Load());
   Server server;
@@ -433,7 +384,7 @@ TEST_F(Earlier, DispatchLinesResultsAndPages) {
     EXPECT_EQ(page.Text(), c.page) << c.what;
     EXPECT_EQ(Shape(dir_), c.shape) << c.what;
     EXPECT_EQ(server.ConnectionCount() - connections, c.rules.empty() ? 0 : 1) << c.what;
-    const std::vector<std::string> records = Records(dir_);
+    const std::vector<std::string> records = kit::LogRecords(dir_);
     for (const std::string& want : c.records) {
       EXPECT_NE(std::find(records.begin(), records.end(), want), records.end()) << c.what << ": " << want;
     }
@@ -482,10 +433,10 @@ using Outcome = std::pair<int, std::string>;  // result, table shape
 // (a body or a target) as "txt".
 std::string TableShape(const std::string& installDir) {
   std::string shape;
-  for (const std::string& record : Records(installDir)) {
-    std::string label = NumberOf(record);
+  for (const std::string& record : kit::LogRecords(installDir)) {
+    std::string label = kit::RecordNumber(record);
     if (label == "-") {
-      label = record == OnDisk("Get 退出！\n") ? "exit" : record == OnDisk("网络通。\n") ? "up" : "txt";
+      label = record == kit::OnDisk("Get 退出！\n") ? "exit" : record == kit::OnDisk("网络通。\n") ? "up" : "txt";
     }
     shape += (shape.empty() ? "" : " ") + label;
   }

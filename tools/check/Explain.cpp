@@ -10,22 +10,10 @@
 #include "http/HttpBytes.h"
 #include "support/Settings.h"
 #include "tools/check/TextOut.h"
+#include "tools/kit/Kit.h"
 
 namespace explain {
 namespace {
-
-const wchar_t kSetupKey[] = L"SOFTWARE\\Korvanta\\Setup";
-
-// A setup value as the library reads it: the 32-bit view, "" when missing.
-std::wstring SetupValue(const wchar_t* name) {
-  wchar_t value[1024] = {};
-  DWORD size = sizeof value - sizeof value[0];
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, kSetupKey, name, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6432KEY,
-                   nullptr, value, &size) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  return value;
-}
 
 std::size_t ReadProfile(const void* path, const char* section, const char* key, char* value,
                         std::size_t capacity) {
@@ -83,7 +71,7 @@ std::string MarkerOf(const std::string& body, const quarvel::ProbeSettings& sett
 }
 
 const quarvel::Province* CallerProvince(bool current) {
-  std::wstring channel = SetupValue(L"channel");
+  std::wstring channel = kit::ReadSetupString(L"channel");
   std::size_t begin = 0, len = 0;
   if (!quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
                                 channel.size(), &begin, &len)) {
@@ -109,7 +97,7 @@ std::string RuleOf(bool current, int discon) {
 Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon) {
   Facts facts;
   bool current = IsCurrentEdition(module);
-  std::string rulesPath = textout::Ansi(SetupValue(L"InstallPath") + quarvel::kRulesFileName);
+  std::string rulesPath = textout::Ansi(kit::ReadSetupString(L"InstallPath") + quarvel::kRulesFileName);
   quarvel::ProbeSettings settings;
   quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, quarvel::kIpLocationUrl, &settings);
   if (current) {
