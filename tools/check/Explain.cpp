@@ -21,9 +21,12 @@ std::size_t ReadProfile(const void* path, const char* section, const char* key, 
                                   static_cast<const char*>(path));
 }
 
-// The editions tell apart by unit Common, which only the current one has.
-bool IsCurrentEdition(HMODULE module) {
-  return GetProcAddress(module, "@@Common@Initialize") != nullptr;
+// What the explanation asks of the edition loaded: the editions tell apart
+// by unit Common, which only the current one has.
+EditionView ViewOf(HMODULE module) {
+  const bool current = GetProcAddress(module, "@@Common@Initialize") != nullptr;
+  return EditionView{current ? &quarvel::kCurrentProvinces : &quarvel::kEarlierProvinces,
+                     current, current};
 }
 
 // The component's text of one accessor: its buffer is zeroed and one byte
@@ -60,30 +63,34 @@ std::string StatusOf(const std::string& header) {
 std::string MarkerOf(const std::string& body, const quarvel::ProbeSettings& settings) {
   const char* which = nullptr;
   if (!quarvel::FindNetworkUpMarker(body.c_str(), settings, &which)) {
-    return settings.marker != nullptr
-               ? "none: the page holds neither the built-in markers nor [Probe] Marker"
-               : "none: the page holds neither built-in marker (GBK), and the rules file sets "
-                 "no [Probe] Marker";
+    if (settings.marker != nullptr) {
+      return "none: the page holds neither the built-in markers nor [Probe] Marker";
+    }
+    return settings.ipLocationMarker != nullptr
+               ? "none: the page holds neither built-in marker (GBK), and the rules file sets "
+                 "no [Probe] Marker"
+               : "none: the page holds no probe page marker (GBK), the only one this edition "
+                 "counts";
   }
   if (std::strcmp(which, quarvel::kIpLocationMarker) == 0) return "built-in IP-location marker";
   if (std::strcmp(which, quarvel::kProbePageMarker) == 0) return "built-in probe page marker";
   return "configured marker ([Probe] Marker)";
 }
 
-const quarvel::Province* CallerProvince(bool current) {
+const quarvel::Province* CallerProvince(const EditionView& edition) {
   std::wstring channel = kit::ReadSetupString(L"channel");
   std::size_t begin = 0, len = 0;
   if (!quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
                                 channel.size(), &begin, &len)) {
     return nullptr;
   }
-  return quarvel::FindProvince(current ? quarvel::kCurrentProvinces : quarvel::kEarlierProvinces,
+  return quarvel::FindProvince(*edition.provinces,
                                channel.substr(begin, len).c_str());
 }
 
-std::string RuleOf(bool current, int discon) {
+std::string RuleOf(const EditionView& edition, int discon) {
   if (discon == NetworkUpType) return "none needed: the network is up";
-  const quarvel::Province* province = CallerProvince(current);
+  const quarvel::Province* province = CallerProvince(edition);
   if (province == nullptr) return "none: this edition has no rules for the province code";
   for (std::size_t i = 0; i < province->ruleCount; ++i) {
     const quarvel::ProvinceRule& rule = province->rules[i];
@@ -96,11 +103,12 @@ std::string RuleOf(bool current, int discon) {
 
 Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon) {
   Facts facts;
-  bool current = IsCurrentEdition(module);
+  const EditionView edition = ViewOf(module);
   std::string rulesPath = textout::Ansi(kit::ReadSetupString(L"InstallPath") + quarvel::kRulesFileName);
   quarvel::ProbeSettings settings;
   quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, quarvel::kIpLocationUrl, &settings);
-  if (current) {
+  if (!edition.ipLocationMarkerCounts) settings.ipLocationMarker = nullptr;
+  if (edition.readsProbeSection) {
     quarvel::ReadProbeSettings({ReadProfile, rulesPath.c_str()}, quarvel::kProbeUrl,
                                quarvel::kIpLocationUrl, &settings);
   }
@@ -115,7 +123,7 @@ Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon)
     facts.targetFrom = facts.status == "200 OK" ? "the provider page's embedded address"
                                                 : "the Location header";
   }
-  if (discon >= 0) facts.rule = RuleOf(current, discon);
+  if (discon >= 0) facts.rule = RuleOf(edition, discon);
   return facts;
 }
 
