@@ -1,6 +1,9 @@
 #include "tests/wine/TestBench.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
+#include <utility>
 
 namespace bench {
 
@@ -17,6 +20,8 @@ LONG WINAPI EndOnUnhandledException(EXCEPTION_POINTERS* info) {
   TerminateProcess(GetCurrentProcess(), code);
   return EXCEPTION_EXECUTE_HANDLER;
 }
+
+constexpr std::size_t kLogLineBound = 400;  // the message buffer, NUL included
 
 const LPTOP_LEVEL_EXCEPTION_FILTER kPreviousFilter =
     SetUnhandledExceptionFilter(EndOnUnhandledException);
@@ -40,6 +45,27 @@ std::string FreshInstallDir(const std::string& name, bool setInstallPath) {
   const std::string dir = kit::FreshFolder("C:\\quarvel-tests\\" + folder);
   if (setInstallPath) SetSetupString(L"InstallPath", kit::Widen(dir));
   return dir;
+}
+
+std::string Shape(const std::string& installDir, const std::string& body) {
+  const std::pair<std::string, const char*> named[] = {
+      {"Get 退出！", "exit"}, {"网络通。", "up"}, {"获取到的包体为空。", "empty"},
+      {"解析失败。", "unparsed"}};
+  std::string shape;
+  for (const std::string& record : kit::LogRecords(installDir)) {
+    std::string label = kit::RecordNumber(record);
+    if (label != "-") {
+      EXPECT_EQ("\r\n", record.substr(record.size() - 2)) << record;
+      EXPECT_LE(record.size(), kLogLineBound) << record;
+    } else {
+      label = !body.empty() && record == kit::OnDisk(body) ? "body" : "txt";
+      for (const auto& text : named) {
+        if (record == kit::OnDisk(text.first + "\n")) label = text.second;
+      }
+    }
+    shape += (shape.empty() ? "" : " ") + label;
+  }
+  return shape;
 }
 
 }  // namespace bench

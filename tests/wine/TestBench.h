@@ -44,6 +44,13 @@ class Library : public kit::Library {
 // the install path in the registry unless told otherwise.
 std::string FreshInstallDir(const std::string& name, bool setInstallPath = true);
 
+// The log's records in order, joined by blanks: a numbered one's number, the
+// texts "Get 退出！" as "exit", "网络通。" as "up", "获取到的包体为空。" as
+// "empty", "解析失败。" as "unparsed", the page served as "body", any other
+// text as "txt". Each numbered record must end its line within the message
+// buffer (a test failure otherwise).
+std::string Shape(const std::string& installDir, const std::string& body = "");
+
 }  // namespace bench
 
 #endif

@@ -293,6 +293,39 @@ TEST_P(GetEditions, EmptyTextFetchesTheDefaultPage) {
   component->Release();
 }
 
+// The earlier edition's body is its one receive after the header: the rest
+// never waits for. Its header read has no receive time-out: only the peer's
+// close ends a stalled header.
+TEST_P(GetEditions, EarlierTakesOneBodyReceiveAndWaitsForAStalledHeader) {
+  if (GetParam() != bench::EditionId::kEarlier) GTEST_SKIP() << "the earlier edition's reading";
+  const int kPauseMs = 1500, kStallMs = 2500;
+  Server server;
+  server.Route("", "/parts", Script({Step::Send(kit::Ok200("first part;")), Step::Pause(kPauseMs),
+                                     Step::Send("second part"), Step::HoldOpen(3000)}));
+  server.Route("", "/stalled", Script({Step::Send("H"), Step::Pause(kStallMs), Step::Close()}));
+  ASSERT_TRUE(server.Start(0));
+  IZHttp* component = library_.Create(1000);
+  ASSERT_NE(component, nullptr);
+  const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
+
+  double start = bench::NowMs();
+  EXPECT_EQ(component->Get((base + "/parts").c_str()), 1);
+  EXPECT_LT(bench::NowMs() - start, kPauseMs - 500) << "Get waited for more than the first receive";
+  std::vector<char> body(QUARVEL_RESPONSE_BODY_SIZE, 'Z');
+  component->GetResponseBody(body.data());
+  EXPECT_EQ(std::string(body.begin(), std::find(body.begin(), body.end(), 'Z')), "first part;");
+  EXPECT_EQ(bench::Shape(dir_), "535 575 581 593 605 614 631");
+
+  DeleteFileA(kit::LogPath(dir_).c_str());
+  start = bench::NowMs();
+  EXPECT_EQ(component->Get((base + "/stalled").c_str()), 0);
+  const double elapsed = bench::NowMs() - start;
+  EXPECT_GE(elapsed, kStallMs - 500);
+  EXPECT_LT(elapsed, kStallMs + 5000);
+  EXPECT_EQ(bench::Shape(dir_), "535 575 581 317 588 631");
+  component->Release();
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, GetEditions,
                          ::testing::Values(bench::EditionId::kCurrent, bench::EditionId::kEarlier),
                          ::testing::PrintToStringParamName());

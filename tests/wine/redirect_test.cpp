@@ -20,7 +20,6 @@ using scenario::Reply;
 using scenario::Respond;
 
 constexpr int kTargetSize = 528;            // the dispatch's own target buffer
-constexpr std::size_t kLogLineBound = 400;  // the message buffer, NUL included
 
 const std::string kIpHost = bench::HostOf(quarvel::kIpLocationUrl);
 const std::string kProbeHost = bench::HostOf(quarvel::kProbeUrl);
@@ -40,30 +39,6 @@ int CheckInto(IZHttp* component, int capacity, std::string* target) {
     *target = std::string(buffer.data());
   }
   return result;
-}
-
-// The log's records in order: a numbered one's number, the texts named here
-// by a word, the page served as "body", any other text as "txt". A numbered
-// record ends its line within the message buffer.
-std::string Shape(const std::string& installDir, const std::string& body) {
-  const std::pair<std::string, const char*> named[] = {
-      {"Get 退出！", "exit"}, {"网络通。", "up"}, {"获取到的包体为空。", "empty"},
-      {"解析失败。", "unparsed"}};
-  std::string shape;
-  for (const std::string& record : kit::LogRecords(installDir)) {
-    std::string label = kit::RecordNumber(record);
-    if (label != "-") {
-      EXPECT_EQ("\r\n", record.substr(record.size() - 2)) << record;
-      EXPECT_LE(record.size(), kLogLineBound) << record;
-    } else {
-      label = !body.empty() && record == kit::OnDisk(body) ? "body" : "txt";
-      for (const auto& text : named) {
-        if (record == kit::OnDisk(text.first + "\n")) label = text.second;
-      }
-    }
-    shape += (shape.empty() ? "" : " ") + label;
-  }
-  return shape;
 }
 
 // What one edition answers: the result, the target and the log's shape.
@@ -177,7 +152,7 @@ TEST_P(Editions, AnswerByProvinceAndPage) {
     std::string target;
     EXPECT_EQ(CheckInto(component, kTargetSize, &target), want.result);
     EXPECT_EQ(target, want.target);
-    EXPECT_EQ(Shape(dir_, row.page), want.shape);
+    EXPECT_EQ(bench::Shape(dir_, row.page), want.shape);
     component->Release();
   }
 }
