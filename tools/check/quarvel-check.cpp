@@ -214,7 +214,7 @@ Field NumberField(const wchar_t* label, const wchar_t* key, long long value, con
 Field CodeField(const wchar_t* label, const wchar_t* key, const wchar_t* nameKey, int code,
                 const char* name) {
   std::wstring number = std::to_wstring(code);
-  std::wstring wideName = textout::Widen(name);
+  std::wstring wideName = kit::Widen(name);
   return Field{std::wstring(label) + L": " + number + L" " + wideName,
                Key(key) + number + L"," + Key(nameKey) + L"\"" + wideName + L"\""};
 }
@@ -374,7 +374,7 @@ int main() {
   try {
     return Run();
   } catch (const std::exception& e) {
-    WriteErr(textout::Widen(e.what()));
+    WriteErr(kit::Widen(e.what()));
   } catch (...) {
     WriteErr(L"unexpected failure");
   }
