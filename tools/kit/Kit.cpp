@@ -23,6 +23,16 @@ bool IsStampAt(const std::string& log, std::size_t at) {
   return true;
 }
 
+// Opens (creating) the key in the given view; null on failure.
+HKEY OpenSetupKey(REGSAM view = KEY_WOW64_32KEY) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return key;
+}
+
 }  // namespace
 
 // ---- The library ----
@@ -56,15 +66,6 @@ IZHttp* Library::Create(int timeOutMs, HRESULT* status) const {
 }
 
 // ---- The setup key ----
-
-HKEY OpenSetupKey(REGSAM view) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
-    return nullptr;
-  }
-  return key;
-}
 
 void ResetSetupKey() {
   DeleteSetupKey(KEY_WOW64_32KEY);

@@ -42,8 +42,6 @@ class Library {
 
 // ---- The setup key, HKLM\SOFTWARE\Korvanta\Setup ----
 
-// Opens (creating) the key in the given view; null on failure.
-HKEY OpenSetupKey(REGSAM view = KEY_WOW64_32KEY);
 void ResetSetupKey();
 bool SetSetupRaw(const wchar_t* name, DWORD type, const void* data, DWORD size,
                  REGSAM view = KEY_WOW64_32KEY);
