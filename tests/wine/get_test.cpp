@@ -240,20 +240,14 @@ TEST_P(GetEditions, StatusLineDecidesTheResult) {
   ASSERT_TRUE(server.Start(0));
   IZHttp* component = library_.Create(2000);
   ASSERT_NE(component, nullptr);
-  std::vector<char> text(QUARVEL_RESPONSE_BODY_SIZE + 1);
-  auto copy = [&](QUARVEL_BOOL (STDMETHODCALLTYPE IZHttp::*accessor)(char*)) {
-    std::fill(text.begin(), text.end(), '\0');
-    (component->*accessor)(text.data());
-    return std::string(text.data());
-  };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(c.statusLine + std::string(" ") + c.body);
     DeleteFileA(kit::LogPath(dir_).c_str());
     const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/" + std::to_string(i);
     EXPECT_EQ(component->Get(url.c_str()), c.result);
-    EXPECT_EQ(copy(&IZHttp::GetResponseHeader), c.statusLine + fields);
-    EXPECT_EQ(copy(&IZHttp::GetResponseBody), c.bodyKept);
+    EXPECT_EQ(kit::HeaderText(component), c.statusLine + fields);
+    EXPECT_EQ(kit::BodyText(component), c.bodyKept);
     const bool redirect = c.result == 1 && *c.bodyKept == '\0';
     const std::string shape = std::string("535 575 581 593 605 ") +
                               (c.result == 0 ? "" : redirect ? "623 " : "614 ") + "631";
@@ -284,12 +278,8 @@ TEST_P(GetEditions, EmptyTextFetchesTheDefaultPage) {
   EXPECT_EQ(component->Get(""), 1);
   ASSERT_TRUE(server.WaitForExchanges(1, 2000));
   EXPECT_EQ(server.Exchanges()[0].request, ExpectedRequest(host, path));
-  std::vector<char> text(QUARVEL_RESPONSE_BODY_SIZE + 1, '\0');
-  component->GetRequestHeader(text.data());
-  EXPECT_EQ(std::string(text.data()), ExpectedRequest(host, path));
-  std::fill(text.begin(), text.end(), '\0');
-  component->GetResponseBody(text.data());
-  EXPECT_EQ(std::string(text.data()), "您的IP地址是：[127.0.0.1]");
+  EXPECT_EQ(kit::RequestText(component), ExpectedRequest(host, path));
+  EXPECT_EQ(kit::BodyText(component), "您的IP地址是：[127.0.0.1]");
   component->Release();
 }
 
@@ -582,19 +572,13 @@ TEST_P(HeaderSplit, EndsAtTheEmptyLineWhereverItIsCut) {
   IZHttp* component = library.Create(2000);
   ASSERT_NE(component, nullptr);
 
-  std::vector<char> text(QUARVEL_RESPONSE_BODY_SIZE + 1);
-  auto copy = [&](QUARVEL_BOOL (STDMETHODCALLTYPE IZHttp::*accessor)(char*)) {
-    std::fill(text.begin(), text.end(), '\0');
-    (component->*accessor)(text.data());
-    return std::string(text.data());
-  };
   for (std::size_t cut = 1; cut <= header.size() + 1; ++cut) {
     const std::string path = cut > header.size() ? "/whole" : "/" + std::to_string(cut);
     SCOPED_TRACE(path);
     const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + path;
     EXPECT_EQ(component->Get(url.c_str()), 1);
-    EXPECT_EQ(copy(&IZHttp::GetResponseHeader), header);
-    EXPECT_EQ(copy(&IZHttp::GetResponseBody), body);
+    EXPECT_EQ(kit::HeaderText(component), header);
+    EXPECT_EQ(kit::BodyText(component), body);
   }
   component->Release();
 }

@@ -94,11 +94,6 @@ double Median(std::vector<double> values) {
   return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-std::string RequestText(IZHttp* component) {
-  std::vector<char> buffer(QUARVEL_REQUEST_HEADER_SIZE + 1, '\0');
-  component->GetRequestHeader(buffer.data());
-  return buffer.data();
-}
 
 // ---- The plain Winsock fetch: connect, send, 4 KiB reads until close ----
 
@@ -138,7 +133,7 @@ bool CompareGet(IZHttp* component, const std::string& url, unsigned short port,
     std::printf("%s: Get failed\n", what);
     return false;
   }
-  std::string request = RequestText(component);
+  std::string request = kit::RequestText(component);
   if (!plainPath.empty()) request.replace(request.find(" " + path + " ") + 1, path.size(), plainPath);
   for (int i = 0; i < kWarmUpRounds; ++i) {
     component->Get(url.c_str());
@@ -292,7 +287,7 @@ bool BenchCheck(IZHttp* component, const std::string& installDir) {
       PrintLogTail(installDir);
       return false;
     }
-    if (request.empty()) request = RequestText(component);
+    if (request.empty()) request = kit::RequestText(component);
     start = NowMs();
     bool fetched = PlainFetch(kHttpPort, request);
     double plainMs = NowMs() - start;

@@ -29,15 +29,6 @@ EditionView ViewOf(HMODULE module) {
                      current, current};
 }
 
-// The component's text of one accessor: its buffer is zeroed and one byte
-// longer than the field, as the accessors write no terminator.
-template <typename Accessor>
-std::string Text(IZHttp* component, Accessor accessor, std::size_t size) {
-  std::vector<char> buffer(size + 1, '\0');
-  (component->*accessor)(buffer.data());
-  return buffer.data();
-}
-
 // "GET path HTTP/1.1\r\nHost: host\r\n..." gives "http://host" + path.
 std::string RequestedUrl(const std::string& request) {
   const std::string get = "GET ", version = " HTTP/1.1\r\nHost: ";
@@ -113,9 +104,9 @@ Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon)
                                quarvel::kIpLocationUrl, &settings);
   }
 
-  std::string request = Text(component, &IZHttp::GetRequestHeader, QUARVEL_REQUEST_HEADER_SIZE);
-  std::string header = Text(component, &IZHttp::GetResponseHeader, QUARVEL_RESPONSE_HEADER_SIZE);
-  std::string body = Text(component, &IZHttp::GetResponseBody, QUARVEL_RESPONSE_BODY_SIZE);
+  const std::string request = kit::RequestText(component);
+  const std::string header = kit::HeaderText(component);
+  const std::string body = kit::BodyText(component);
   facts.answeredUrl = RequestedUrl(request);
   facts.status = StatusOf(header);
   if (facts.status == "200 OK") facts.marker = MarkerOf(body, settings);

@@ -289,24 +289,19 @@ void Redirect(const Host& host, std::vector<Field>* fields) {
   Explain(explain::AfterCheck(host.module(), host.component(), result, -1), fields);
 }
 
-// The accessors write no terminator: each buffer is zeroed and one unit
-// longer than the library fills.
 void Get(IZHttp* component, const std::wstring& url, std::vector<Field>* fields) {
   std::string narrowUrl = textout::Ansi(url);
   const double start = kit::NowMs();
   int result = component->Get(narrowUrl.c_str());
   const long long ms = static_cast<long long>(kit::NowMs() - start);
-  std::vector<char> request(QUARVEL_REQUEST_HEADER_SIZE + 1, '\0');
-  std::vector<char> header(QUARVEL_RESPONSE_HEADER_SIZE + 1, '\0');
-  std::vector<char> body(QUARVEL_RESPONSE_BODY_SIZE + 1, '\0');
-  component->GetRequestHeader(request.data());
-  component->GetResponseHeader(header.data());
-  component->GetResponseBody(body.data());
   fields->push_back(QuotedField(L"url", narrowUrl.c_str(), narrowUrl.size()));
   fields->push_back(NumberField(L"Get", L"result", result, L""));
-  fields->push_back(BlockField(L"request", request.data(), std::strlen(request.data())));
-  fields->push_back(BlockField(L"header", header.data(), std::strlen(header.data())));
-  fields->push_back(BlockField(L"body", body.data(), std::strlen(body.data())));
+  const std::pair<const wchar_t*, std::string> texts[] = {{L"request", kit::RequestText(component)},
+                                                          {L"header", kit::HeaderText(component)},
+                                                          {L"body", kit::BodyText(component)}};
+  for (const auto& text : texts) {
+    fields->push_back(BlockField(text.first, text.second.data(), text.second.size()));
+  }
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
 }
 

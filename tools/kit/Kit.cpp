@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "tools/scenario/ScenarioServer.h"
 
@@ -63,6 +64,29 @@ IZHttp* Library::Create(int timeOutMs, HRESULT* status) const {
   IZHttp* component = static_cast<IZHttp*>(out);
   component->SetTimeOut(timeOutMs);
   return component;
+}
+
+namespace {
+
+std::string Copy(IZHttp* component, QUARVEL_BOOL (STDMETHODCALLTYPE IZHttp::*accessor)(char*),
+                 std::size_t size) {
+  std::vector<char> buffer(size + 1, '\0');
+  (component->*accessor)(buffer.data());
+  return buffer.data();
+}
+
+}  // namespace
+
+std::string RequestText(IZHttp* component) {
+  return Copy(component, &IZHttp::GetRequestHeader, QUARVEL_REQUEST_HEADER_SIZE);
+}
+
+std::string HeaderText(IZHttp* component) {
+  return Copy(component, &IZHttp::GetResponseHeader, QUARVEL_RESPONSE_HEADER_SIZE);
+}
+
+std::string BodyText(IZHttp* component) {
+  return Copy(component, &IZHttp::GetResponseBody, QUARVEL_RESPONSE_BODY_SIZE);
 }
 
 // ---- The setup key ----

@@ -40,6 +40,13 @@ class Library {
   CreateComponentProc factory_ = nullptr;
 };
 
+// The component's last request, response header and body: each accessor's
+// text copied into a zeroed buffer one byte longer than its field, as the
+// accessors write no terminator.
+std::string RequestText(IZHttp* component);
+std::string HeaderText(IZHttp* component);
+std::string BodyText(IZHttp* component);
+
 // ---- The setup key, HKLM\SOFTWARE\Korvanta\Setup ----
 
 void ResetSetupKey();
