@@ -13,6 +13,6 @@ target_compile_options(quarvel_bench PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=
 target_compile_definitions(quarvel_bench PRIVATE
   QUARVEL_CURRENT_DLL="${bench_current_dll}" QUARVEL_EARLIER_DLL="${bench_earlier_dll}"
   WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
-target_link_libraries(quarvel_bench PRIVATE quarvel_scenario ws2_32 psapi advapi32)
+target_link_libraries(quarvel_bench PRIVATE quarvel_kit)
 target_link_options(quarvel_bench PRIVATE ${QUARVEL_STATIC_RUNTIME})
 add_dependencies(quarvel_bench quarvel_current quarvel_earlier)

@@ -12,6 +12,13 @@ add_library(quarvel_scenario STATIC tools/scenario/ScenarioServer.cpp tools/scen
 target_include_directories(quarvel_scenario PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quarvel_scenario PUBLIC ws2_32)
 
+# The host kit of the tests and the tools: loading the DLL, the setup key,
+# install folders, the log, replies, the process's figures, small helpers.
+add_library(quarvel_kit STATIC tools/kit/Kit.cpp tools/kit/ProcessFigures.cpp)
+target_include_directories(quarvel_kit PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+target_compile_definitions(quarvel_kit PUBLIC WIN32_LEAN_AND_MEAN)
+target_link_libraries(quarvel_kit PUBLIC quarvel_scenario advapi32 psapi)
+
 # Windows path of a file of this build, as Wine's Z: drive shows it.
 function(quarvel_wine_path out path)
   string(REPLACE "/" "\\\\" winpath "Z:${path}")
@@ -28,7 +35,7 @@ target_compile_definitions(quarvel_testbench PUBLIC
   QUARVEL_PROBE_PAGE="${probe_page}"
   WIN32_LEAN_AND_MEAN)
 target_compile_options(quarvel_testbench PUBLIC -fexec-charset=CP936)
-target_link_libraries(quarvel_testbench PUBLIC quarvel_scenario gtest advapi32 version ws2_32 ole32)
+target_link_libraries(quarvel_testbench PUBLIC quarvel_kit gtest advapi32 version ws2_32 ole32)
 
 file(GLOB QUARVEL_WINE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*_test.cpp)
 foreach(src ${QUARVEL_WINE_TESTS})

@@ -21,7 +21,7 @@ export WINEPREFIX="$SCRATCH/wineprefix-$ARCH"
 # The Wine test programs, quickest first. The scenario server's own tests
 # and the demo script do not exercise the library.
 WINE_PROGRAMS=(component_test c_host whitebox_test whitebox_earlier_test dispatch_test
-               redirect_test log_test get_test fault_test earlier_test check_tool_test
+               redirect_test log_test get_test fault_test check_tool_test
                simulator_scenarios_test adversarial_test)
 
 say() { printf 'mutate: %s\n' "$*" >&2; }

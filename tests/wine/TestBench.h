@@ -1,20 +1,32 @@
-// What the Wine tests share: loading an edition of Quarvel.dll as a host
-// does, the setup key in the registry, a fresh install folder, the log file
-// and the rules file. Narrow literals here are GBK, as in the library.
+// What the Wine tests add to the host kit: the two editions' DLLs, a fault
+// in the library ending the test program, and each test's fresh install
+// folder. Narrow literals here are GBK, as in the library.
 #ifndef QUARVEL_TESTS_TESTBENCH_H
 #define QUARVEL_TESTS_TESTBENCH_H
 
-#include <winsock2.h>
-#include <windows.h>
-
 #include <ostream>
 #include <string>
-#include <vector>
 
-#include "include/Quarvel.h"
+#include "tools/kit/Kit.h"
 #include "tools/scenario/ScenarioServer.h"
 
 namespace bench {
+
+using kit::DeleteSetupValue;
+using kit::FileExists;
+using kit::HostOf;
+using kit::LogMessages;
+using kit::LogShape;
+using kit::NowMs;
+using kit::ReadFile;
+using kit::ReadLog;
+using kit::RemoveTree;
+using kit::ResetSetupKey;
+using kit::SetProvince;
+using kit::SetSetupRaw;
+using kit::SetSetupString;
+using kit::WriteFile;
+using kit::WriteRules;
 
 enum class EditionId { kCurrent, kEarlier };
 const char* DllPath(EditionId edition);
@@ -23,60 +35,21 @@ const char* EditionName(EditionId edition);
 inline void PrintTo(EditionId edition, std::ostream* out) { *out << EditionName(edition); }
 
 // One load of an edition; unloads on destruction.
-class Library {
+class Library : public kit::Library {
  public:
-  explicit Library(EditionId edition);
-  ~Library();
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-  HMODULE module() const { return module_; }
-  CreateComponentProc factory() const { return factory_; }
-  // A new component with the time-out set; null on failure.
-  IZHttp* Create(int timeOutMs = 2000);
-
- private:
-  HMODULE module_;
-  CreateComponentProc factory_;
+  explicit Library(EditionId edition) : kit::Library(std::string(DllPath(edition))) {}
 };
-
-// The setup key (32-bit view). Values are written as REG_SZ with their NUL
-// unless a type or raw bytes are given.
-void ResetSetupKey();
-void SetSetupString(const wchar_t* name, const std::wstring& value, DWORD type = REG_SZ);
-void SetSetupRaw(const wchar_t* name, DWORD type, const void* data, DWORD size);
-void DeleteSetupValue(const wchar_t* name);
-// The same key in the registry's 64-bit view, where the client's installer
-// never writes (on a 32-bit prefix there is one view: the same key).
-void SetSetupString64(const wchar_t* name, const std::wstring& value);
-void DeleteSetupKey64();
 
 // A fresh, empty folder C:\quarvel-tests\<name>\ (trailing backslash), made
 // the install path in the registry unless told otherwise.
 std::string FreshInstallDir(const std::string& name, bool setInstallPath = true);
-void RemoveTree(const std::string& path);
-bool FileExists(const std::string& path);
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
-// The log file of an install folder, raw bytes ("" when missing).
-std::string ReadLog(const std::string& installDir);
-// The messages of the log: each line's text after "yyyy-MM-dd hh:mm:ss -> ",
-// split at CR LF (a line without "\n" runs into the next one).
-std::vector<std::string> LogMessages(const std::string& installDir);
-// The numbers of "%s -> %d\n" lines, in order, and the direct texts as "-".
-std::vector<std::string> LogShape(const std::string& installDir);
-
-// Writes Data\Quarvel.ini under the install folder.
-void WriteRules(const std::string& installDir, const std::string& iniText);
-
-// Sets "channel" to "x-<code>" so that new components take the province code.
-void SetProvince(const std::string& code);
-
-// The host part of an "http://host[:port]/..." URL.
-std::string HostOf(const std::string& url);
-
-// Milliseconds since an arbitrary start.
-double NowMs();
+// The log's records in order, joined by blanks: a numbered one's number, the
+// texts "Get 退出！" as "exit", "网络通。" as "up", "获取到的包体为空。" as
+// "empty", "解析失败。" as "unparsed", the page served as "body", any other
+// text as "txt". Each numbered record must end its line within the message
+// buffer (a test failure otherwise).
+std::string Shape(const std::string& installDir, const std::string& body = "");
 
 }  // namespace bench
 

@@ -222,6 +222,20 @@ TEST_F(CheckToolGet, GbkBodyBecomesUtf8AndStrayBytesStayVisible) {
   EXPECT_NE(text.out.find("request ("), std::string::npos);
 }
 
+// The earlier edition counts only the probe page's marker, and says so.
+TEST_F(CheckToolGet, EarlierEditionNamesOnlyTheProbeMarker) {
+  bench::ResetSetupKey();
+  bench::FreshInstallDir("check-tool-earlier-marker");
+  server_.SetDefault(scenario::Respond(kit::Ok200("<p>您的IP地址是：[127.0.0.1]</p>")));
+  ASSERT_TRUE(server_.Start(sim::kHttpPort));
+  Outcome run = RunCheck(DllArg(bench::EditionId::kEarlier) + "redirect");
+  EXPECT_NE(run.out.find("RedirectionResult: 0 NoTarget\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nmarker: none: the page holds no probe page marker (GBK), the only "
+                         "one this edition counts\n"),
+            std::string::npos)
+      << run.out;
+}
+
 TEST_F(CheckToolGet, TimeOutReachesTheComponent) {
   Serve(scenario::Silent(5000));
   Outcome run = RunGet("--json --timeout 200 ");

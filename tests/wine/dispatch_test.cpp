@@ -1,6 +1,7 @@
-// CheckNetDisconType of the current edition: the dispatch lines, the rules
-// file under the install path, each province's rules in order, and the
-// bounded page copy.
+// CheckNetDisconType: one table with a column per edition (the dispatch
+// lines, results and pages, the earlier edition looking for the rules file
+// first), then the current edition's rules file under the install path,
+// each province's rules in order, the bounded page copy and the time limit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +23,7 @@ std::string Redirect(const std::string& location) {
   return "HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nConnection: close\r\n\r\n";
 }
 
-std::string Ok(const std::string& body) { return HttpResponse("HTTP/1.1 200 OK", {}, body); }
+std::string Ok(const std::string& body) { return kit::Ok200(body); }
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
@@ -57,13 +58,137 @@ class Dispatch : public ::testing::Test {
   scenario::Server server_;
 };
 
-TEST_F(Dispatch, NetworkUpAnswersAtOnce) {
-  Serve(Ok("您的IP地址"));
+// What one edition answers: the type, the page ("untouched" when no unit
+// of the buffer changed) and the log's shape (see bench::Shape).
+struct Answer {
+  int type;
   std::wstring page;
-  EXPECT_EQ(Classify("27", 260, &page), NetworkUpType);
-  EXPECT_EQ(page, std::wstring(260, L'#'));
-  EXPECT_EQ(Log(), (std::vector<std::string>{"Get 退出！", "网络通。"}));
+  std::string shape;
+};
+
+struct Row {
+  const char* what;
+  const char* province;
+  std::string rules;  // "": no rules file
+  std::string answer;
+  Answer current, earlier;
+  std::vector<std::string> earlierRecords = {};  // texts the earlier edition's log must hold
+};
+
+std::string RulesText(const std::string& section, const std::vector<std::string>& keys) {
+  std::string text = "[" + section + "]\r\n";
+  for (const std::string& key : keys) text += key + "\r\n";
+  return text;
 }
+
+class Editions : public ::testing::TestWithParam<bench::EditionId> {
+ protected:
+  static std::string FreshFor(bench::EditionId edition) {
+    bench::ResetSetupKey();
+    return bench::FreshInstallDir(std::string("dispatch-") + bench::EditionName(edition));
+  }
+  // The log path is fixed at load: the install folder comes first.
+  std::string dir_ = FreshFor(GetParam());
+  bench::Library library_{GetParam()};
+};
+
+TEST_P(Editions, LinesResultsAndPages) {
+  constexpr unsigned kPageUnits = 600;
+  constexpr std::size_t kTargetSize = 528;  // the dispatch's own target buffer
+  const std::string get200 = "535 575 581 593 605 614 631", get302 = "535 575 581 593 605 623 631";
+  const std::string get404 = "535 575 581 593 605 631";
+  const std::string probe = "<title>百度一下，你就知道 </title>\n";
+  const std::string value = "http://portal.isp.example/欠费";
+  const std::string expire = "http://portal.isp.example/expire";
+  const std::string longAddress = "http://portal.isp.example/" + std::string(600, 'a') + "/expire";
+  const std::string shanXi = RulesText("ShanXi", {"AccountExpirePage=/expire"});
+  const std::string shanXiFull = RulesText("ShanXi", {"AccountExpirePage=" + expire});
+  const std::string redirected = "755 659 " + get302 + " 669 713 732 748 1 txt";
+  const std::wstring none = L"untouched", page = L"http://portal.isp.example/expire";
+  const Row rows[] = {
+      {"no rules file, network up", "27", "", Ok(probe), {NetworkUpType, none, "exit up"}, {Unclassified, none, "755"}},
+      {"network up", "27", shanXi, Ok(probe), {NetworkUpType, none, "exit up"},
+       {NetworkUpType, none, "755 659 " + get200 + " 669 674 body 3"}},
+      {"IP-location marker", "27", shanXiFull, Ok("<p>您的IP地址是：[127.0.0.1]</p>\n"), {NetworkUpType, none, "exit up"},
+       {Unclassified, none, "755 659 " + get200 + " 669 674 body body 2"}},
+      {"unparsed page", "27", shanXi, Ok("<p>no tag</p>\n"), {Unclassified, none, "exit 778"},
+       {Unclassified, none, "755 659 " + get200 + " 669 674 body body 2"}},
+      {"27 portal page, url=http://", "27", shanXiFull,
+       Ok("<a href=\"http://portal.isp.example/go?url=" + expire + "\">pay</a>\n"),
+       {AccountExpire, page, "exit 758 842"}, {Unclassified, none, "755 659 " + get200 + " 669 674 body body 2"}},
+      {"27 portal page, meta refresh", "27", shanXiFull,
+       Ok("<meta http-equiv=\"Refresh\" content=\"0;url=" + expire + "\">\n"),
+       {AccountExpire, page, "exit 758 842"}, {AccountExpire, page, "755 659 " + get200 + " 669 674 body body 748 1 txt 786"}},
+      {"404, no target", "27", shanXi, kit::NotFound404(), {Unclassified, none, "exit exit 778"},
+       {Unclassified, none, "755 659 " + get404 + " 669 748 0"}},
+      {"302, Location elsewhere", "27", shanXiFull, kit::Found302("http://portal.isp.example/notice"),
+       {Unclassified, none, "exit 713 758"}, {Unclassified, none, redirected + " 786"}},
+      {"302, no Location", "27", shanXiFull, HttpResponse("HTTP/1.1 302 Found", {"Content-Length: 0"}, ""),
+       {Unclassified, none, "exit 723 778"}, {Unclassified, none, "755 659 " + get302 + " 669 713 743 748 0"}},
+      {"ShanXi AccountExpirePage", "27", RulesText("ShanXi", {"AccountExpirePage=" + value}),
+       kit::Found302(value + "?user=1"), {AccountExpire, L"http://portal.isp.example/欠费", "exit 713 758 842"},
+       {AccountExpire, L"http://portal.isp.example/欠费", redirected + " 786"},
+       {kit::OnDisk(" " + value + "?user=1\r\n\r\n")}},
+      {"same 302, rules file missing", "27", "", kit::Found302(value + "?user=1"),
+       {Unclassified, none, "exit 713 751"}, {Unclassified, none, "755"}},
+      {"ShanXi PPPoEErrPwPage (the earlier edition reads no other key)", "27", RulesText("ShanXi", {"PPPoEErrPwPage=" + value}),
+       kit::Found302(value + "?user=1"), {ErrPassword, L"http://portal.isp.example/欠费", "exit 713 758 854"},
+       {Unclassified, none, redirected + " 786"}},
+      {"meta refresh target cut to 527 bytes", "27", shanXi,
+       Ok("<meta http-equiv=\"Refresh\" content=\"0;url=" + longAddress + "\">\n"), {Unclassified, none, "exit 758"},
+       {Unclassified, none, "755 659 " + get200 + " 669 674 body body 748 1 txt 786"},
+       {longAddress.substr(0, kTargetSize - 1)}},
+      {"AnHui, both values: arrears first", "13",
+       RulesText("AnHui", {"AccountExpirePage=/expire", "ErrPasswordPage=/badpw"}),
+       kit::Found302("http://portal.isp.example/expire/badpw"), {AccountExpire, L"/expire", "exit 713 758 913"},
+       {AccountExpire, L"/expire", redirected + " 818 828 833"}, {"获取到的地址信息： -> 828,/expire,/badpw\r\n"}},
+      {"AnHui, only ErrPasswordPage", "13", RulesText("AnHui", {"ErrPasswordPage=/badpw"}),
+       kit::Found302("http://portal.isp.example/expire/badpw"), {ErrPassword, L"/badpw", "exit 713 758 922"},
+       {ErrPassword, L"/badpw", redirected + " 818 828 848"}, {"获取到的地址信息： -> 828,,/badpw\r\n"}},
+      {"AnHui values of 527 bytes each, line 828 cut", "13",
+       RulesText("AnHui", {"AccountExpirePage=" + std::string(kTargetSize - 1, 'e'),
+                       "ErrPasswordPage=" + std::string(kTargetSize - 1, 'p')}),
+       kit::Found302("http://portal.isp.example/other"), {Unclassified, none, "exit 713 758"},
+       {Unclassified, none, redirected + " 818 828"}},
+      {"GuangXi hung (the earlier edition has no rules)", "21",
+       RulesText("GuangXi", {"AccountHangDead=1", "ErrPasswordPage=1", "AccountExpirePage=1"}),
+       kit::Found302("https://portal.isp.example/kbs/product?nodeid=138485"),
+       {AccountHangDead, kit::Widen(quarvel::kProbeUrl), "exit 713 758 799"}, {Unclassified, none, redirected},
+       {kit::OnDisk(" https://portal.isp.example/kbs/product?nodeid=138485\r\n\r\n")}},
+  };
+  const bool earlier = GetParam() == bench::EditionId::kEarlier;
+  scenario::Server server;
+  ASSERT_TRUE(server.Start(80));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const Answer& want = earlier ? row.earlier : row.current;
+    DeleteFileA((dir_ + "Data\\Quarvel.ini").c_str());
+    if (!row.rules.empty()) bench::WriteRules(dir_, row.rules);
+    bench::SetProvince(row.province);
+    server.SetDefault(Respond(row.answer));
+    DeleteFileA(kit::LogPath(dir_).c_str());
+    const int connections = server.ConnectionCount();
+    IZHttp* component = library_.Create();
+    ASSERT_NE(component, nullptr);
+    std::vector<wchar_t> page(kPageUnits, L'#');
+    EXPECT_EQ(component->CheckNetDisconType(page.data(), kPageUnits), want.type);
+    component->Release();
+    const bool untouched = std::all_of(page.begin(), page.end(), [](wchar_t u) { return u == L'#'; });
+    EXPECT_EQ(untouched ? none : std::wstring(page.data()), want.page);
+    const std::size_t body = row.answer.find("\r\n\r\n");
+    EXPECT_EQ(bench::Shape(dir_, body == std::string::npos ? "" : row.answer.substr(body + 4)), want.shape);
+    // The earlier edition looks for the rules file before any fetch.
+    if (earlier) EXPECT_EQ(server.ConnectionCount() - connections, row.rules.empty() ? 0 : 1);
+    const std::vector<std::string> records = kit::LogRecords(dir_);
+    for (const std::string& text : earlier ? row.earlierRecords : std::vector<std::string>{}) {
+      EXPECT_NE(std::find(records.begin(), records.end(), text), records.end()) << text;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, Editions,
+                         ::testing::Values(bench::EditionId::kCurrent, bench::EditionId::kEarlier),
+                         ::testing::PrintToStringParamName());
 
 TEST_F(Dispatch, TargetLineThenRuleOfTheProvince) {
   Serve(Redirect("http://portal/arrears.html"));
@@ -106,14 +231,14 @@ TEST_F(Dispatch, SetupKeyIsReadInThe32BitView) {
   // must still read what the 32-bit client's installer wrote.
   std::string decoy = bench::FreshInstallDir("setup-view-decoy", false);
   bench::WriteRules(decoy, "[AnHui]\r\nAccountExpirePage=decoy\r\n");
-  bench::SetSetupString64(L"InstallPath", Wide(decoy));
-  bench::SetSetupString64(L"channel", L"x-13");
+  bench::SetSetupString(L"InstallPath", Wide(decoy), REG_SZ, KEY_WOW64_64KEY);
+  bench::SetSetupString(L"channel", L"x-13", REG_SZ, KEY_WOW64_64KEY);
   bench::SetSetupString(L"InstallPath", Wide(dir_));
   bench::WriteRules(dir_, "[ShanXi]\r\nAccountExpirePage=arrears\r\n");
   Serve(Redirect("http://portal/arrears.html"));
   std::wstring page;
   int type = Classify("27", 260, &page);
-  bench::DeleteSetupKey64();
+  kit::DeleteSetupKey(KEY_WOW64_64KEY);
   EXPECT_EQ(type, AccountExpire);
   EXPECT_EQ(page, L"arrears");
   EXPECT_FALSE(Log().empty());

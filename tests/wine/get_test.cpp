@@ -147,6 +147,8 @@ TEST_F(GetTest, UrlsAndTheRequestsTheySend) {
       {"http://localhost:" + port, &anyPort, "localhost", "/"},
       {"http://localhost:abc/a", &port80, "localhost", "/a"},
       {"http://localhost:/b", &port80, "localhost", "/b"},
+      // GBK text goes on the wire byte for byte.
+      {"http://localhost:" + port + "/中文/页.asp?名=值", &anyPort, "localhost", "/中文/页.asp?名=值"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.url);
@@ -176,18 +178,6 @@ TEST_F(GetTest, UrlsAndTheRequestsTheySend) {
   EXPECT_EQ(anyPort.ConnectionCount() + port80.ConnectionCount(), connections);
 }
 
-TEST_F(GetTest, EmptyTextFetchesTheIpLocationPage) {
-  Server server;
-  server.Route(kIpHost, "/city.asp", scenario::Respond(Ok200("您的IP地址是：[127.0.0.1]")));
-  server.SetDefault(scenario::Respond(scenario::HttpResponse("HTTP/1.1 404 Not Found", {}, "")));
-  Start(&server, kHttpPort);
-
-  EXPECT_EQ(Get(""), 1);
-  ASSERT_TRUE(server.WaitForExchanges(1, 2000));
-  EXPECT_EQ(server.Exchanges()[0].request, ExpectedRequest(kIpHost, "/city.asp"));
-  EXPECT_EQ(BodyText(), "您的IP地址是：[127.0.0.1]");
-}
-
 // A request longer than its 1023 bytes, or a path that would add header
 // lines of its own, is never sent, not even in part.
 TEST_F(GetTest, RequestThatCannotBeComposedIsNotSent) {
@@ -206,8 +196,22 @@ TEST_F(GetTest, RequestThatCannotBeComposedIsNotSent) {
 // Only "200 OK", "302 Moved" and "302 Found" in the status line give a
 // result (the same words in a later line do not). A redirect's body is never
 // read; a "200 OK" without a body gives 0. The header is kept whole in every
-// case.
-TEST_F(GetTest, StatusLineDecidesTheResult) {
+// case. The current edition logs only its exit line; the earlier one its
+// steps: start, connected, sent, waited, header, a line for a "200 OK" with
+// a body or for a redirect, finish.
+class GetEditions : public ::testing::TestWithParam<bench::EditionId> {
+ protected:
+  static std::string FreshFor(bench::EditionId edition) {
+    bench::ResetSetupKey();
+    return bench::FreshInstallDir(std::string("get-") + bench::EditionName(edition));
+  }
+  Lines Log() const { return bench::LogMessages(dir_); }
+  // The log path is fixed at load: the install folder comes first.
+  std::string dir_ = FreshFor(GetParam());
+  bench::Library library_{GetParam()};
+};
+
+TEST_P(GetEditions, StatusLineDecidesTheResult) {
   struct Case {
     const char* statusLine;
     const char* body;
@@ -216,10 +220,12 @@ TEST_F(GetTest, StatusLineDecidesTheResult) {
   };
   const Case cases[] = {
       {"HTTP/1.1 302 Moved Temporarily", "moved body", 1, ""},
+      {"HTTP/1.1 302 Moved", "moved body", 1, ""},
       {"HTTP/1.1 302 Found", "found body", 1, ""},
       {"HTTP/1.1 301 Moved Permanently", "gone", 0, ""},
       {"HTTP/1.0 200 OK", "old server", 1, "old server"},
-      {"HTTP/1.1 200 OK", "", 0, ""},
+      {"HTTP/1.1 200 OK", "hello\n", 1, "hello\n"},
+      {"HTTP/1.1 200 OK", "", 0, ""},  // closed after its header
       {"HTTP/1.1 302 Redirect", "elsewhere", 0, ""},
       {"HTTP/1.1 200 Ok", "wrong case", 0, ""},
       {"HTTP/1.1 404 Not Found", "<html>missing</html>", 0, ""},
@@ -231,16 +237,88 @@ TEST_F(GetTest, StatusLineDecidesTheResult) {
     server.Route("", "/" + std::to_string(i),
                  scenario::Respond(cases[i].statusLine + fields + cases[i].body));
   }
-  Start(&server);
-
+  ASSERT_TRUE(server.Start(0));
+  IZHttp* component = library_.Create(2000);
+  ASSERT_NE(component, nullptr);
   for (std::size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(cases[i].statusLine);
-    EXPECT_EQ(Get(Url(server, "/" + std::to_string(i))), cases[i].result);
-    EXPECT_EQ(HeaderText(), cases[i].statusLine + fields);
-    EXPECT_EQ(BodyText(), cases[i].bodyKept);
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.statusLine + std::string(" ") + c.body);
+    DeleteFileA(kit::LogPath(dir_).c_str());
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/" + std::to_string(i);
+    EXPECT_EQ(component->Get(url.c_str()), c.result);
+    EXPECT_EQ(kit::HeaderText(component), c.statusLine + fields);
+    EXPECT_EQ(kit::BodyText(component), c.bodyKept);
+    const bool redirect = c.result == 1 && *c.bodyKept == '\0';
+    const std::string shape = std::string("535 575 581 593 605 ") +
+                              (c.result == 0 ? "" : redirect ? "623 " : "614 ") + "631";
+    if (GetParam() == bench::EditionId::kCurrent) {
+      EXPECT_EQ(Log(), Lines{kExitLine});
+    } else {
+      const Lines numbers = bench::LogShape(dir_);
+      std::string joined;
+      for (const std::string& n : numbers) joined += (joined.empty() ? "" : " ") + n;
+      EXPECT_EQ(joined, shape);
+    }
   }
-  EXPECT_EQ(Log(), Lines(std::size(cases), kExitLine));
+  component->Release();
 }
+
+// Get of empty text fetches the edition's default page: the IP-location
+// page (current) or the probe page (earlier), with the request it shows.
+TEST_P(GetEditions, EmptyTextFetchesTheDefaultPage) {
+  const std::string url = GetParam() == bench::EditionId::kCurrent ? quarvel::kIpLocationUrl
+                                                                   : quarvel::kProbeUrl;
+  const std::string host = kit::HostOf(url), path = kit::PathOf(url);
+  Server server;
+  server.Route(host, path, scenario::Respond(Ok200("您的IP地址是：[127.0.0.1]")));
+  server.SetDefault(scenario::Respond(kit::NotFound404()));
+  ASSERT_TRUE(server.Start(kHttpPort));
+  IZHttp* component = library_.Create(2000);
+  ASSERT_NE(component, nullptr);
+  EXPECT_EQ(component->Get(""), 1);
+  ASSERT_TRUE(server.WaitForExchanges(1, 2000));
+  EXPECT_EQ(server.Exchanges()[0].request, ExpectedRequest(host, path));
+  EXPECT_EQ(kit::RequestText(component), ExpectedRequest(host, path));
+  EXPECT_EQ(kit::BodyText(component), "您的IP地址是：[127.0.0.1]");
+  component->Release();
+}
+
+// The earlier edition's body is its one receive after the header: the rest
+// never waits for. Its header read has no receive time-out: only the peer's
+// close ends a stalled header.
+TEST_P(GetEditions, EarlierTakesOneBodyReceiveAndWaitsForAStalledHeader) {
+  if (GetParam() != bench::EditionId::kEarlier) GTEST_SKIP() << "the earlier edition's reading";
+  const int kPauseMs = 1500, kStallMs = 2500;
+  Server server;
+  server.Route("", "/parts", Script({Step::Send(kit::Ok200("first part;")), Step::Pause(kPauseMs),
+                                     Step::Send("second part"), Step::HoldOpen(3000)}));
+  server.Route("", "/stalled", Script({Step::Send("H"), Step::Pause(kStallMs), Step::Close()}));
+  ASSERT_TRUE(server.Start(0));
+  IZHttp* component = library_.Create(1000);
+  ASSERT_NE(component, nullptr);
+  const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
+
+  double start = bench::NowMs();
+  EXPECT_EQ(component->Get((base + "/parts").c_str()), 1);
+  EXPECT_LT(bench::NowMs() - start, kPauseMs - 500) << "Get waited for more than the first receive";
+  std::vector<char> body(QUARVEL_RESPONSE_BODY_SIZE, 'Z');
+  component->GetResponseBody(body.data());
+  EXPECT_EQ(std::string(body.begin(), std::find(body.begin(), body.end(), 'Z')), "first part;");
+  EXPECT_EQ(bench::Shape(dir_), "535 575 581 593 605 614 631");
+
+  DeleteFileA(kit::LogPath(dir_).c_str());
+  start = bench::NowMs();
+  EXPECT_EQ(component->Get((base + "/stalled").c_str()), 0);
+  const double elapsed = bench::NowMs() - start;
+  EXPECT_GE(elapsed, kStallMs - 500);
+  EXPECT_LT(elapsed, kStallMs + 5000);
+  EXPECT_EQ(bench::Shape(dir_), "535 575 581 317 588 631");
+  component->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, GetEditions,
+                         ::testing::Values(bench::EditionId::kCurrent, bench::EditionId::kEarlier),
+                         ::testing::PrintToStringParamName());
 
 // A body of size bytes, each 1024-byte chunk of its own letter.
 std::string LetterBody(std::size_t size) {
@@ -494,19 +572,13 @@ TEST_P(HeaderSplit, EndsAtTheEmptyLineWhereverItIsCut) {
   IZHttp* component = library.Create(2000);
   ASSERT_NE(component, nullptr);
 
-  std::vector<char> text(QUARVEL_RESPONSE_BODY_SIZE + 1);
-  auto copy = [&](QUARVEL_BOOL (STDMETHODCALLTYPE IZHttp::*accessor)(char*)) {
-    std::fill(text.begin(), text.end(), '\0');
-    (component->*accessor)(text.data());
-    return std::string(text.data());
-  };
   for (std::size_t cut = 1; cut <= header.size() + 1; ++cut) {
     const std::string path = cut > header.size() ? "/whole" : "/" + std::to_string(cut);
     SCOPED_TRACE(path);
     const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + path;
     EXPECT_EQ(component->Get(url.c_str()), 1);
-    EXPECT_EQ(copy(&IZHttp::GetResponseHeader), header);
-    EXPECT_EQ(copy(&IZHttp::GetResponseBody), body);
+    EXPECT_EQ(kit::HeaderText(component), header);
+    EXPECT_EQ(kit::BodyText(component), body);
   }
   component->Release();
 }

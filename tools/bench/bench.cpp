@@ -23,23 +23,32 @@
 // figures only)
 #include <winsock2.h>
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "include/Quarvel.h"
 #include "support/Settings.h"
+#include "tools/kit/Kit.h"
+#include "tools/kit/ProcessFigures.h"
 #include "tools/scenario/NetworkFaults.h"
 #include "tools/scenario/ScenarioServer.h"
 
 namespace {
+
+using kit::Library;
+using kit::MeasureProcess;
+using kit::NowMs;
+using kit::ProcessFigures;
+using kit::ReadFile;
+using kit::ReadLog;
+using kit::RemoveTree;
+using kit::SavedSetupValue;
+using kit::WriteFile;
 
 constexpr int kWarmUpRounds = 10;
 constexpr int kTimingRounds = 100;
@@ -72,19 +81,11 @@ constexpr int kLookUpLimitMs = 50;
 constexpr int kLateAnswerMs = 1000;
 constexpr int kLookUpEndMs = 10000;
 
-const wchar_t kSetupKey[] = L"SOFTWARE\\Korvanta\\Setup";
 const char kPortalTarget[] = "http://portal/arrears";
 const char kRulesText[] = "[ShanXi]\r\nAccountExpirePage=arrears\r\n";
 // The private network's hosts file, as Wine's drive Z: shows it.
 const char kHostsFile[] = "Z:\\etc\\hosts";
 const wchar_t kExpectedPage[] = L"arrears";
-
-double NowMs() {
-  LARGE_INTEGER counter, frequency;
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
@@ -93,144 +94,6 @@ double Median(std::vector<double> values) {
   return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-// ---- The setup key: values set for the run, the old ones put back after ----
-
-class SetupValue {
- public:
-  SetupValue(const wchar_t* name, const std::wstring& value) : name_(name) {
-    HKEY key = Open();
-    if (key == nullptr) return;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name_, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-      old_.resize(size);
-      if (RegQueryValueExW(key, name_, nullptr, &type, old_.data(), &size) == ERROR_SUCCESS) {
-        hadOld_ = true;
-        oldType_ = type;
-        old_.resize(size);
-      }
-    }
-    RegCloseKey(key);
-    ok_ = Set(value);
-  }
-  ~SetupValue() {
-    HKEY key = Open();
-    if (key == nullptr) return;
-    if (hadOld_) {
-      RegSetValueExW(key, name_, 0, oldType_, old_.data(), static_cast<DWORD>(old_.size()));
-    } else {
-      RegDeleteValueW(key, name_);
-    }
-    RegCloseKey(key);
-  }
-  SetupValue(const SetupValue&) = delete;
-  SetupValue& operator=(const SetupValue&) = delete;
-  bool ok() const { return ok_; }
-
-  // Writes another value for the rest of the run.
-  bool Set(const std::wstring& value) {
-    HKEY key = Open();
-    if (key == nullptr) return false;
-    bool set = RegSetValueExW(key, name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
-               ERROR_SUCCESS;
-    RegCloseKey(key);
-    return set;
-  }
-
- private:
-  static HKEY Open() {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSetupKey, 0, nullptr, 0,
-                        KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-      return nullptr;
-    }
-    return key;
-  }
-  const wchar_t* name_;
-  bool ok_ = false;
-  bool hadOld_ = false;
-  DWORD oldType_ = REG_SZ;
-  std::vector<BYTE> old_;
-};
-
-// ---- The install folder: the rules file, and the log the library writes ----
-
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((dir + "*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(dir + name + "\\");
-      } else {
-        DeleteFileA((dir + name).c_str());
-      }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-
-// A fresh folder under the temporary directory, with a trailing backslash.
-std::string MakeInstallDir() {
-  char temp[MAX_PATH];
-  DWORD len = GetTempPathA(sizeof temp, temp);
-  if (len == 0 || len >= sizeof temp) return "";
-  std::string dir = std::string(temp) + "quarvel-bench\\";
-  RemoveTree(dir);
-  if (!CreateDirectoryA(dir.c_str(), nullptr)) return "";
-  if (!CreateDirectoryA((dir + "Data").c_str(), nullptr)) return "";
-  FILE* rules = std::fopen((dir + "Data\\Quarvel.ini").c_str(), "wb");
-  if (rules == nullptr) return "";
-  std::fwrite(kRulesText, 1, sizeof kRulesText - 1, rules);
-  std::fclose(rules);
-  return dir;
-}
-
-std::wstring Widen(const std::string& text) {
-  int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (units <= 1) return L"";
-  std::wstring wide(static_cast<std::size_t>(units - 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], units);
-  return wide;
-}
-
-// ---- The library ----
-
-class Library {
- public:
-  explicit Library(const std::string& path) : module_(LoadLibraryA(path.c_str())) {}
-  ~Library() {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-
-  // A new component with the wait time-out set; null on failure.
-  IZHttp* Create() const {
-    if (module_ == nullptr) return nullptr;
-    // Through void* since FARPROC's type differs from the factory's.
-    auto factory = reinterpret_cast<CreateComponentProc>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "CreateComponent")));
-    void* out = nullptr;
-    if (factory == nullptr || factory(IID_IZHttp, &out) != S_OK) return nullptr;
-    IZHttp* component = static_cast<IZHttp*>(out);
-    component->SetTimeOut(kTimeOutMs);
-    return component;
-  }
-
- private:
-  HMODULE module_;
-};
-
-std::string RequestText(IZHttp* component) {
-  std::vector<char> buffer(QUARVEL_REQUEST_HEADER_SIZE + 1, '\0');
-  component->GetRequestHeader(buffer.data());
-  return buffer.data();
-}
 
 // ---- The plain Winsock fetch: connect, send, 4 KiB reads until close ----
 
@@ -251,184 +114,7 @@ bool PlainFetch(unsigned short port, const std::string& request) {
   return ok && total > 0;
 }
 
-// ---- A sequential responder for the many Gets ----
-
-// Answers one connection after another with the same bytes, recording
-// nothing, so that the process's figures around the Gets hold only what the
-// library and Winsock keep.
-class Responder {
- public:
-  explicit Responder(const std::string& reply) : reply_(reply) {}
-  ~Responder() { Stop(); }
-  Responder(const Responder&) = delete;
-  Responder& operator=(const Responder&) = delete;
-
-  bool Start() {
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (listener_ == INVALID_SOCKET) return false;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int len = sizeof addr;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(listener_, SOMAXCONN) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-      return false;
-    }
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread(&Responder::Serve, this);
-    return true;
-  }
-
-  void Stop() {
-    stopping_ = true;
-    if (thread_.joinable()) thread_.join();
-    if (listener_ != INVALID_SOCKET) closesocket(listener_);
-    listener_ = INVALID_SOCKET;
-  }
-
-  unsigned short Port() const { return port_; }
-
- private:
-  // True when s becomes readable within ms.
-  static bool Readable(SOCKET s, int ms) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s, &set);
-    timeval limit{ms / 1000, (ms % 1000) * 1000};
-    return select(0, &set, nullptr, nullptr, &limit) > 0;
-  }
-
-  void Serve() {
-    char chunk[kReadChunk];
-    while (!stopping_) {
-      if (!Readable(listener_, 50)) continue;
-      SOCKET s = accept(listener_, nullptr, nullptr);
-      if (s == INVALID_SOCKET) continue;
-      // The request ends with its empty line; a quiet second ends it too.
-      std::string request;
-      while (request.find("\r\n\r\n") == std::string::npos && Readable(s, 1000)) {
-        int n = recv(s, chunk, sizeof chunk, 0);
-        if (n <= 0) break;
-        request.append(chunk, static_cast<std::size_t>(n));
-      }
-      send(s, reply_.data(), static_cast<int>(reply_.size()), 0);
-      shutdown(s, SD_SEND);
-      closesocket(s);
-    }
-  }
-
-  std::string reply_;
-  SOCKET listener_ = INVALID_SOCKET;
-  unsigned short port_ = 0;
-  std::atomic<bool> stopping_{false};
-  std::thread thread_;
-};
-
 // ---- The figures ----
-
-// System handle table entry (NtQuerySystemInformation class 16).
-struct SystemHandleEntry {
-  ULONG processId;
-  UCHAR objectType;
-  UCHAR flags;
-  USHORT handle;
-  PVOID object;
-  ACCESS_MASK access;
-};
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-using QuerySystemInformationProc = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-
-// The process's handles as the system handle table lists them; 0 when the
-// table cannot be read.
-DWORD CountHandlesInSystemTable() {
-  auto query = reinterpret_cast<QuerySystemInformationProc>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  if (query == nullptr) return 0;
-  std::vector<char> table(64 * 1024);
-  LONG status;
-  while ((status = query(kSystemHandleInformation, table.data(),
-                         static_cast<ULONG>(table.size()), nullptr)) == kInfoLengthMismatch &&
-         table.size() < (64u << 20)) {
-    table.resize(table.size() * 2);
-  }
-  if (status != 0) return 0;
-  ULONG count = *reinterpret_cast<const ULONG*>(table.data());
-  const SystemHandleEntry* entries =
-      reinterpret_cast<const SystemHandleEntry*>(table.data() + sizeof(ULONG_PTR));
-  DWORD mine = 0;
-  for (ULONG i = 0; i < count; ++i) {
-    if (entries[i].processId == GetCurrentProcessId()) ++mine;
-  }
-  return mine;
-}
-
-// Committed private memory, region by region.
-SIZE_T SumPrivateRegions() {
-  SIZE_T total = 0;
-  MEMORY_BASIC_INFORMATION region;
-  const char* at = nullptr;
-  while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-    if (next <= at) break;
-    at = next;
-  }
-  return total;
-}
-
-// Bytes in busy blocks of every heap of the process: a leak too small to
-// commit new pages still shows here.
-SIZE_T HeapBytesInUse() {
-  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
-  DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
-  if (count > heaps.size()) return 0;
-  SIZE_T total = 0;
-  for (DWORD i = 0; i < count; ++i) {
-    if (!HeapLock(heaps[i])) continue;
-    PROCESS_HEAP_ENTRY entry{};
-    while (HeapWalk(heaps[i], &entry)) {
-      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
-    }
-    HeapUnlock(heaps[i]);
-  }
-  return total;
-}
-
-struct ProcessFigures {
-  SIZE_T privateBytes = 0;
-  SIZE_T heapInUse = 0;
-  DWORD handles = 0;
-  const char* privateSource = "";
-  const char* handleSource = "";
-};
-
-// Private bytes and handle count from psapi and kernel32; where those give 0
-// (Wine leaves both unset), from the address space and the handle table.
-ProcessFigures MeasureProcess() {
-  ProcessFigures figures;
-  PROCESS_MEMORY_COUNTERS_EX counters{};
-  counters.cb = sizeof counters;
-  if (GetProcessMemoryInfo(GetCurrentProcess(),
-                           reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                           sizeof counters) &&
-      counters.PrivateUsage > 0) {
-    figures.privateBytes = counters.PrivateUsage;
-    figures.privateSource = "GetProcessMemoryInfo";
-  } else {
-    figures.privateBytes = SumPrivateRegions();
-    figures.privateSource = "committed private regions";
-  }
-  if (GetProcessHandleCount(GetCurrentProcess(), &figures.handles) && figures.handles > 0) {
-    figures.handleSource = "GetProcessHandleCount";
-  } else {
-    figures.handles = CountHandlesInSystemTable();
-    figures.handleSource = "system handle table";
-  }
-  figures.heapInUse = HeapBytesInUse();
-  return figures;
-}
 
 void PrintComparison(const char* what, const std::vector<double>& library,
                      const std::vector<double>& plain) {
@@ -447,7 +133,7 @@ bool CompareGet(IZHttp* component, const std::string& url, unsigned short port,
     std::printf("%s: Get failed\n", what);
     return false;
   }
-  std::string request = RequestText(component);
+  std::string request = kit::RequestText(component);
   if (!plainPath.empty()) request.replace(request.find(" " + path + " ") + 1, path.size(), plainPath);
   for (int i = 0; i < kWarmUpRounds; ++i) {
     component->Get(url.c_str());
@@ -529,12 +215,14 @@ bool Flat(const ProcessFigures& before, const ProcessFigures& after) {
 // from the first checkpoint on, and none beyond it over the whole run.
 bool BenchManyGets(IZHttp* component, int rounds, bool longRun) {
   // A short header keeps the loop short.
-  Responder responder("HTTP/1.1 302 Found\r\n\r\n");
-  if (!responder.Start()) {
-    std::printf("cannot start the responder\n");
+  scenario::Server server;
+  server.RecordNothing();
+  server.SetDefault(scenario::Respond("HTTP/1.1 302 Found\r\n\r\n"));
+  if (!server.Start(0)) {
+    std::printf("cannot start the scenario server\n");
     return false;
   }
-  std::string url = "http://127.0.0.1:" + std::to_string(responder.Port()) + "/302";
+  std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/302";
   for (int i = 0; i < kWarmUpRounds; ++i) component->Get(url.c_str());
 
   const int checkpoint = rounds / kLeakCheckpoints;
@@ -565,21 +253,9 @@ bool BenchManyGets(IZHttp* component, int rounds, bool longRun) {
   return false;
 }
 
-// The host of a built-in URL.
-std::string HostOf(const std::string& url) {
-  std::size_t begin = url.find("://");
-  begin = begin == std::string::npos ? 0 : begin + 3;
-  return url.substr(begin, url.find_first_of(":/", begin) - begin);
-}
-
 // The last lines of the library's log, to tell why a check went astray.
 void PrintLogTail(const std::string& installDir) {
-  FILE* log = std::fopen((installDir + "Log\\Quarvel_log.log").c_str(), "rb");
-  if (log == nullptr) return;
-  std::string text;
-  char chunk[kReadChunk];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, log)) > 0;) text.append(chunk, n);
-  std::fclose(log);
+  const std::string text = ReadLog(installDir);
   constexpr std::size_t kTail = 600;
   std::printf("log tail:\n%s\n", text.substr(text.size() > kTail ? text.size() - kTail : 0).c_str());
 }
@@ -591,8 +267,8 @@ bool BenchCheck(IZHttp* component, const std::string& installDir) {
       "HTTP/1.1 302 Moved Temporarily",
       {"Location: " + std::string(kPortalTarget), "Connection: close"}, ""));
   scenario::Server portal;
-  portal.Route(HostOf(quarvel::kIpLocationUrl), "", redirect);
-  portal.Route(HostOf(quarvel::kProbeUrl), "", redirect);
+  portal.Route(kit::HostOf(quarvel::kIpLocationUrl), "", redirect);
+  portal.Route(kit::HostOf(quarvel::kProbeUrl), "", redirect);
   if (!portal.Start(kHttpPort)) {
     std::printf("cannot listen on port 80 (run it with ./quarvel bench)\n");
     return false;
@@ -611,7 +287,7 @@ bool BenchCheck(IZHttp* component, const std::string& installDir) {
       PrintLogTail(installDir);
       return false;
     }
-    if (request.empty()) request = RequestText(component);
+    if (request.empty()) request = kit::RequestText(component);
     start = NowMs();
     bool fetched = PlainFetch(kHttpPort, request);
     double plainMs = NowMs() - start;
@@ -676,21 +352,14 @@ double TimeLoad(const std::string& dll) {
 }
 
 // A fresh, empty log folder under the install folder.
-std::string FreshLogDir(const std::string& installDir) {
-  std::string logDir = installDir + "Log\\";
-  RemoveTree(logDir);
-  CreateDirectoryA(logDir.c_str(), nullptr);
-  return logDir;
-}
+std::string FreshLogDir(const std::string& installDir) { return kit::FreshFolder(installDir + "Log"); }
 
 // Load times with the install path at an empty log folder and at the bench's
 // own, round by round in turn so that both see the same conditions; the
 // bench's log folder holds unrelated files, then old logs made afresh before
 // each of its loads.
-bool BenchLoad(const std::string& dll, const std::string& installDir, SetupValue* installPath) {
-  const std::string emptyDir = installDir + "empty\\";
-  RemoveTree(emptyDir);
-  CreateDirectoryA(emptyDir.c_str(), nullptr);
+bool BenchLoad(const std::string& dll, const std::string& installDir, SavedSetupValue* installPath) {
+  const std::string emptyDir = kit::FreshFolder(installDir + "empty");
   FreshLogDir(emptyDir);
   std::string logDir = FreshLogDir(installDir);
   if (!MakeFiles(logDir, "unrelated-", kUnrelatedFiles, true)) {
@@ -698,7 +367,7 @@ bool BenchLoad(const std::string& dll, const std::string& installDir, SetupValue
     return false;
   }
   auto load = [&](const std::string& dir) {
-    installPath->Set(Widen(dir));
+    installPath->Set(kit::Widen(dir));
     return TimeLoad(dll);
   };
   // The first loads map the file; later ones find it cached.
@@ -721,7 +390,7 @@ bool BenchLoad(const std::string& dll, const std::string& installDir, SetupValue
     purged += kOldLogs - CountFiles(logDir + "Quarvel_log.*");
     FreshLogDir(installDir);
   }
-  installPath->Set(Widen(installDir));
+  installPath->Set(kit::Widen(installDir));
 
   const double base = Median(empty);
   std::printf("%-44s %8.3f ms   (%u rounds)\n", "Load with an empty log folder", base,
@@ -739,50 +408,33 @@ bool BenchLoad(const std::string& dll, const std::string& installDir, SetupValue
 
 // ---- A line that has just stopped working ----
 
-std::string ReadText(const std::string& path) {
-  std::string text;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return text;
-  char chunk[kReadChunk];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
-  std::fclose(file);
-  return text;
-}
-
-bool WriteText(const std::string& path, const std::string& text) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return std::fclose(file) == 0 && written;
-}
-
 void WriteRules(const std::string& installDir, int timeLimitMs) {
   std::string text = kRulesText;
   if (timeLimitMs > 0) text += "[Probe]\r\nTimeLimitMs=" + std::to_string(timeLimitMs) + "\r\n";
-  WriteText(installDir + "Data\\Quarvel.ini", text);
+  kit::WriteRules(installDir, text);
 }
 
 // While it lives, the library's built-in host names are missing from the
 // private network's hosts file, so that their look-ups ask the name server.
 class HiddenBuiltInHosts {
  public:
-  HiddenBuiltInHosts() : original_(ReadText(kHostsFile)) {
+  HiddenBuiltInHosts() : original_(ReadFile(kHostsFile)) {
     std::string kept;
     std::size_t begin = 0;
     while (begin < original_.size()) {
       std::size_t end = original_.find('\n', begin);
       end = end == std::string::npos ? original_.size() : end + 1;
       std::string line = original_.substr(begin, end - begin);
-      if (line.find(HostOf(quarvel::kIpLocationUrl)) == std::string::npos &&
-          line.find(HostOf(quarvel::kProbeUrl)) == std::string::npos) {
+      if (line.find(kit::HostOf(quarvel::kIpLocationUrl)) == std::string::npos &&
+          line.find(kit::HostOf(quarvel::kProbeUrl)) == std::string::npos) {
         kept += line;
       }
       begin = end;
     }
-    hidden_ = !original_.empty() && WriteText(kHostsFile, kept);
+    hidden_ = !original_.empty() && WriteFile(kHostsFile, kept);
   }
   ~HiddenBuiltInHosts() {
-    if (hidden_) WriteText(kHostsFile, original_);
+    if (hidden_) WriteFile(kHostsFile, original_);
   }
   HiddenBuiltInHosts(const HiddenBuiltInHosts&) = delete;
   HiddenBuiltInHosts& operator=(const HiddenBuiltInHosts&) = delete;
@@ -819,7 +471,7 @@ struct DeadLine {
 // of a dead line: its time in milliseconds, and its result.
 double TimeCheck(const std::string& dll, int* result) {
   Library library(dll);
-  IZHttp* component = library.Create();
+  IZHttp* component = library.Create(kTimeOutMs);
   if (component == nullptr) return -1;
   component->SetTimeOut(kFaultTimeOutMs);
   std::vector<wchar_t> page(kPageCount);
@@ -903,7 +555,7 @@ bool BenchTimedOutLookUps(const std::string& dll, const std::string& installDir)
   for (int pass = 0; pass < 3; ++pass) {
     {
       Library library(dll);
-      IZHttp* component = library.Create();
+      IZHttp* component = library.Create(kTimeOutMs);
       if (component == nullptr) return false;
       for (int i = 0; i < calls[pass]; ++i) answered += component->Get("");
       if (pass == 1) figures[1] = MeasureProcess();
@@ -928,12 +580,12 @@ bool BenchTimedOutLookUps(const std::string& dll, const std::string& installDir)
 
 // ---- One edition ----
 
-bool BenchEdition(const std::string& dll, const std::string& installDir, SetupValue* installPath,
+bool BenchEdition(const std::string& dll, const std::string& installDir, SavedSetupValue* installPath,
                   int gets, bool longRun) {
   std::printf("\nQuarvel bench: %s\n", dll.c_str());
   bool ok = BenchLoad(dll, installDir, installPath);
   Library library(dll);
-  IZHttp* component = library.Create();
+  IZHttp* component = library.Create(kTimeOutMs);
   if (component == nullptr) {
     std::printf("cannot load %s\n", dll.c_str());
     return false;
@@ -943,7 +595,7 @@ bool BenchEdition(const std::string& dll, const std::string& installDir, SetupVa
   component->Release();
   // A new object, whose first check starts from the default page as a host's
   // does (the old one would fetch its last URL first).
-  IZHttp* checker = library.Create();
+  IZHttp* checker = library.Create(kTimeOutMs);
   ok = checker != nullptr && BenchCheck(checker, installDir) && ok;
   if (checker != nullptr) checker->Release();
   return ok;
@@ -974,8 +626,11 @@ int main(int argc, char** argv) {
     std::printf("no Winsock\n");
     return 1;
   }
-  std::string installDir = MakeInstallDir();
-  if (installDir.empty()) {
+  char temp[MAX_PATH];
+  DWORD tempLen = GetTempPathA(sizeof temp, temp);
+  std::string installDir =
+      tempLen > 0 && tempLen < sizeof temp ? kit::FreshFolder(std::string(temp) + "quarvel-bench") : "";
+  if (installDir.empty() || !kit::WriteRules(installDir, kRulesText)) {
     std::printf("cannot make the install folder\n");
     return 1;
   }
@@ -983,8 +638,8 @@ int main(int argc, char** argv) {
   bool ok = true;
   {
     // The log path and the province code are taken at load and construction.
-    SetupValue installPath(L"InstallPath", Widen(installDir));
-    SetupValue channel(L"channel", L"x-27");
+    SavedSetupValue installPath(L"InstallPath", kit::Widen(installDir));
+    SavedSetupValue channel(L"channel", L"x-27");
     if (!installPath.ok() || !channel.ok()) {
       std::printf("cannot write the setup key\n");
       ok = false;

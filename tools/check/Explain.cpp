@@ -12,22 +12,10 @@
 #include "http/HttpBytes.h"
 #include "support/Settings.h"
 #include "tools/check/TextOut.h"
+#include "tools/kit/Kit.h"
 
 namespace explain {
 namespace {
-
-const wchar_t kSetupKey[] = L"SOFTWARE\\Korvanta\\Setup";
-
-// A setup value as the library reads it: the 32-bit view, "" when missing.
-std::wstring SetupValue(const wchar_t* name) {
-  wchar_t value[1024] = {};
-  DWORD size = sizeof value - sizeof value[0];
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, kSetupKey, name, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6432KEY,
-                   nullptr, value, &size) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  return value;
-}
 
 std::size_t ReadProfile(const void* path, const char* section, const char* key, char* value,
                         std::size_t capacity) {
@@ -35,18 +23,12 @@ std::size_t ReadProfile(const void* path, const char* section, const char* key, 
                                   static_cast<const char*>(path));
 }
 
-// The editions tell apart by unit Common, which only the current one has.
-bool IsCurrentEdition(HMODULE module) {
-  return GetProcAddress(module, "@@Common@Initialize") != nullptr;
-}
-
-// The component's text of one accessor: its buffer is zeroed and one byte
-// longer than the field, as the accessors write no terminator.
-template <typename Accessor>
-std::string Text(IZHttp* component, Accessor accessor, std::size_t size) {
-  std::vector<char> buffer(size + 1, '\0');
-  (component->*accessor)(buffer.data());
-  return buffer.data();
+// What the explanation asks of the edition loaded: the editions tell apart
+// by unit Common, which only the current one has.
+EditionView ViewOf(HMODULE module) {
+  const bool current = GetProcAddress(module, "@@Common@Initialize") != nullptr;
+  return EditionView{current ? &quarvel::kCurrentProvinces : &quarvel::kEarlierProvinces,
+                     current, current};
 }
 
 // "GET path HTTP/1.1\r\nHost: host\r\n..." gives "http://host" + path.
@@ -74,30 +56,34 @@ std::string StatusOf(const std::string& header) {
 std::string MarkerOf(const std::string& body, const quarvel::ProbeSettings& settings) {
   const char* which = nullptr;
   if (!quarvel::FindNetworkUpMarker(body.c_str(), settings, &which)) {
-    return settings.marker != nullptr
-               ? "none: the page holds neither the built-in markers nor [Probe] Marker"
-               : "none: the page holds neither built-in marker (GBK), and the rules file sets "
-                 "no [Probe] Marker";
+    if (settings.marker != nullptr) {
+      return "none: the page holds neither the built-in markers nor [Probe] Marker";
+    }
+    return settings.ipLocationMarker != nullptr
+               ? "none: the page holds neither built-in marker (GBK), and the rules file sets "
+                 "no [Probe] Marker"
+               : "none: the page holds no probe page marker (GBK), the only one this edition "
+                 "counts";
   }
   if (std::strcmp(which, quarvel::kIpLocationMarker) == 0) return "built-in IP-location marker";
   if (std::strcmp(which, quarvel::kProbePageMarker) == 0) return "built-in probe page marker";
   return "configured marker ([Probe] Marker)";
 }
 
-const quarvel::Province* CallerProvince(bool current) {
-  std::wstring channel = SetupValue(L"channel");
+const quarvel::Province* CallerProvince(const EditionView& edition) {
+  std::wstring channel = kit::ReadSetupString(L"channel");
   std::size_t begin = 0, len = 0;
   if (!quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
                                 channel.size(), &begin, &len)) {
     return nullptr;
   }
-  return quarvel::FindProvince(current ? quarvel::kCurrentProvinces : quarvel::kEarlierProvinces,
+  return quarvel::FindProvince(*edition.provinces,
                                channel.substr(begin, len).c_str());
 }
 
-std::string RuleOf(bool current, int discon) {
+std::string RuleOf(const EditionView& edition, int discon) {
   if (discon == NetworkUpType) return "none needed: the network is up";
-  const quarvel::Province* province = CallerProvince(current);
+  const quarvel::Province* province = CallerProvince(edition);
   if (province == nullptr) return "none: this edition has no rules for the province code";
   for (std::size_t i = 0; i < province->ruleCount; ++i) {
     const quarvel::ProvinceRule& rule = province->rules[i];
@@ -110,18 +96,19 @@ std::string RuleOf(bool current, int discon) {
 
 Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon) {
   Facts facts;
-  bool current = IsCurrentEdition(module);
-  std::string rulesPath = textout::Ansi(SetupValue(L"InstallPath") + quarvel::kRulesFileName);
+  const EditionView edition = ViewOf(module);
+  std::string rulesPath = textout::Ansi(kit::ReadSetupString(L"InstallPath") + quarvel::kRulesFileName);
   quarvel::ProbeSettings settings;
   quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, quarvel::kIpLocationUrl, &settings);
-  if (current) {
+  if (!edition.ipLocationMarkerCounts) settings.ipLocationMarker = nullptr;
+  if (edition.readsProbeSection) {
     quarvel::ReadProbeSettings({ReadProfile, rulesPath.c_str()}, quarvel::kProbeUrl,
                                quarvel::kIpLocationUrl, &settings);
   }
 
-  std::string request = Text(component, &IZHttp::GetRequestHeader, QUARVEL_REQUEST_HEADER_SIZE);
-  std::string header = Text(component, &IZHttp::GetResponseHeader, QUARVEL_RESPONSE_HEADER_SIZE);
-  std::string body = Text(component, &IZHttp::GetResponseBody, QUARVEL_RESPONSE_BODY_SIZE);
+  const std::string request = kit::RequestText(component);
+  const std::string header = kit::HeaderText(component);
+  const std::string body = kit::BodyText(component);
   facts.answeredUrl = RequestedUrl(request);
   facts.status = StatusOf(header);
   if (facts.status == "200 OK") facts.marker = MarkerOf(body, settings);
@@ -129,7 +116,7 @@ Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon)
     facts.targetFrom = facts.status == "200 OK" ? "the provider page's embedded address"
                                                 : "the Location header";
   }
-  if (discon >= 0) facts.rule = RuleOf(current, discon);
+  if (discon >= 0) facts.rule = RuleOf(edition, discon);
   return facts;
 }
 

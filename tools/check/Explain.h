@@ -11,6 +11,10 @@
 
 #include "include/Quarvel.h"
 
+namespace quarvel {
+struct ProvinceTable;
+}
+
 namespace explain {
 
 // Each text is ASCII or GBK; an empty text means "does not apply".
@@ -20,6 +24,13 @@ struct Facts {
   std::string marker;       // the network-up marker found, or why none was
   std::string targetFrom;   // where the redirect target was cut from
   std::string rule;         // the province rule that decided, or why none did
+};
+
+// What the explanation needs to know of an edition.
+struct EditionView {
+  const quarvel::ProvinceTable* provinces;  // its province table
+  bool ipLocationMarkerCounts;              // the IP-location page's marker means "network up"
+  bool readsProbeSection;                   // it reads the rules file's [Probe] section
 };
 
 // After CheckRedirction (discon < 0) or CheckNetDisconType (discon its

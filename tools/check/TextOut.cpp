@@ -139,12 +139,6 @@ std::wstring JsonWide(const wchar_t* text, std::size_t length) {
   return out + L"\"";
 }
 
-std::wstring Widen(const char* ascii) {
-  std::wstring out;
-  for (; *ascii != '\0'; ++ascii) out.push_back(static_cast<unsigned char>(*ascii));
-  return out;
-}
-
 namespace {
 
 std::string Encode(const std::wstring& text, UINT codePage) {

@@ -18,6 +18,7 @@
 #include "tools/check/CodeNames.h"
 #include "tools/check/Explain.h"
 #include "tools/check/TextOut.h"
+#include "tools/kit/Kit.h"
 
 namespace {
 
@@ -162,66 +163,45 @@ std::wstring FullPath(const std::wstring& path) {
   return full.data();
 }
 
-// The library, its factory's component, released and unloaded at the end.
+// The library and its component, released before the library goes.
 class Host {
  public:
-  Host() = default;
-  Host(const Host&) = delete;
-  Host& operator=(const Host&) = delete;
+  explicit Host(const std::wstring& path) : library_(path) {}
   ~Host() {
     if (component_ != nullptr) component_->Release();
-    if (module_ != nullptr) FreeLibrary(module_);
   }
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
 
   // False with the reason when the library, its factory or the component
   // cannot be had.
-  bool Load(const std::wstring& path, std::wstring* why) {
-    module_ = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (module_ == nullptr) {
-      *why = L"cannot load " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
+  bool Load(const std::wstring& path, int timeOutMs, std::wstring* why) {
+    if (library_.module() == nullptr) {
+      *why = L"cannot load " + path + L" (error " + std::to_wstring(library_.loadError()) + L")";
       return false;
     }
-    // Through a generic function pointer: the export's real type is the
-    // factory's, not FARPROC's.
-    auto factory = reinterpret_cast<CreateComponentProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module_, "CreateComponent")));
-    if (factory == nullptr) {
+    if (library_.factory() == nullptr) {
       *why = path + L" exports no CreateComponent";
       return false;
     }
-    void* out = nullptr;
-    HRESULT status = factory(IID_IZHttp, &out);
-    if (status != S_OK || out == nullptr) {
+    HRESULT status = S_OK;
+    component_ = library_.Create(timeOutMs, &status);
+    if (component_ == nullptr) {
       wchar_t hex[16];
       std::swprintf(hex, sizeof hex / sizeof hex[0], L"0x%08lX",
                     static_cast<unsigned long>(status));
       *why = L"CreateComponent of " + path + L" failed with " + hex;
       return false;
     }
-    component_ = static_cast<IZHttp*>(out);
     return true;
   }
 
   IZHttp* component() const { return component_; }
-  HMODULE module() const { return module_; }
+  HMODULE module() const { return library_.module(); }
 
  private:
-  HMODULE module_ = nullptr;
+  kit::Library library_;
   IZHttp* component_ = nullptr;
-};
-
-class Stopwatch {
- public:
-  Stopwatch() { QueryPerformanceCounter(&start_); }
-  long long ElapsedMs() const {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return (now.QuadPart - start_.QuadPart) * 1000 / frequency.QuadPart;
-  }
-
- private:
-  LARGE_INTEGER start_;
 };
 
 std::wstring Key(const wchar_t* name) { return std::wstring(L"\"") + name + L"\":"; }
@@ -234,7 +214,7 @@ Field NumberField(const wchar_t* label, const wchar_t* key, long long value, con
 Field CodeField(const wchar_t* label, const wchar_t* key, const wchar_t* nameKey, int code,
                 const char* name) {
   std::wstring number = std::to_wstring(code);
-  std::wstring wideName = textout::Widen(name);
+  std::wstring wideName = kit::Widen(name);
   return Field{std::wstring(label) + L": " + number + L" " + wideName,
                Key(key) + number + L"," + Key(nameKey) + L"\"" + wideName + L"\""};
 }
@@ -282,9 +262,9 @@ void Explain(const explain::Facts& facts, std::vector<Field>* fields) {
 
 void Classify(const Host& host, std::vector<Field>* fields) {
   wchar_t page[kPageUnits + 1] = {};
-  Stopwatch watch;
+  const double start = kit::NowMs();
   int type = host.component()->CheckNetDisconType(page, kPageUnits);
-  long long ms = watch.ElapsedMs();
+  const long long ms = static_cast<long long>(kit::NowMs() - start);
   std::size_t units = wcsnlen(page, kPageUnits);
   fields->push_back(
       CodeField(L"DisconType", L"disconType", L"disconName", type, codes::DisconName(type)));
@@ -299,9 +279,9 @@ void Classify(const Host& host, std::vector<Field>* fields) {
 void Redirect(const Host& host, std::vector<Field>* fields) {
   char target[kTargetSize + 1] = {};
   const int capacity = kTargetSize;
-  Stopwatch watch;
+  const double start = kit::NowMs();
   int result = host.component()->CheckRedirction(target, &capacity);
-  long long ms = watch.ElapsedMs();
+  const long long ms = static_cast<long long>(kit::NowMs() - start);
   fields->push_back(CodeField(L"RedirectionResult", L"result", L"resultName", result,
                               codes::RedirectionName(result)));
   fields->push_back(QuotedField(L"target", target, strnlen(target, kTargetSize)));
@@ -309,24 +289,19 @@ void Redirect(const Host& host, std::vector<Field>* fields) {
   Explain(explain::AfterCheck(host.module(), host.component(), result, -1), fields);
 }
 
-// The accessors write no terminator: each buffer is zeroed and one unit
-// longer than the library fills.
 void Get(IZHttp* component, const std::wstring& url, std::vector<Field>* fields) {
   std::string narrowUrl = textout::Ansi(url);
-  Stopwatch watch;
+  const double start = kit::NowMs();
   int result = component->Get(narrowUrl.c_str());
-  long long ms = watch.ElapsedMs();
-  std::vector<char> request(QUARVEL_REQUEST_HEADER_SIZE + 1, '\0');
-  std::vector<char> header(QUARVEL_RESPONSE_HEADER_SIZE + 1, '\0');
-  std::vector<char> body(QUARVEL_RESPONSE_BODY_SIZE + 1, '\0');
-  component->GetRequestHeader(request.data());
-  component->GetResponseHeader(header.data());
-  component->GetResponseBody(body.data());
+  const long long ms = static_cast<long long>(kit::NowMs() - start);
   fields->push_back(QuotedField(L"url", narrowUrl.c_str(), narrowUrl.size()));
   fields->push_back(NumberField(L"Get", L"result", result, L""));
-  fields->push_back(BlockField(L"request", request.data(), std::strlen(request.data())));
-  fields->push_back(BlockField(L"header", header.data(), std::strlen(header.data())));
-  fields->push_back(BlockField(L"body", body.data(), std::strlen(body.data())));
+  const std::pair<const wchar_t*, std::string> texts[] = {{L"request", kit::RequestText(component)},
+                                                          {L"header", kit::HeaderText(component)},
+                                                          {L"body", kit::BodyText(component)}};
+  for (const auto& text : texts) {
+    fields->push_back(BlockField(text.first, text.second.data(), text.second.size()));
+  }
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
 }
 
@@ -366,13 +341,12 @@ int Run() {
     return kExitRan;
   }
   std::wstring dll = FullPath(options.dll.empty() ? ModuleDirectory() + kDllName : options.dll);
-  Host host;
+  Host host(dll);
   std::wstring why;
-  if (!host.Load(dll, &why)) {
+  if (!host.Load(dll, options.timeOutMs, &why)) {
     WriteErr(why);
     return kExitNoLibrary;
   }
-  host.component()->SetTimeOut(options.timeOutMs);
 
   std::vector<Field> fields;
   if (options.json) {
@@ -395,7 +369,7 @@ int main() {
   try {
     return Run();
   } catch (const std::exception& e) {
-    WriteErr(textout::Widen(e.what()));
+    WriteErr(kit::Widen(e.what()));
   } catch (...) {
     WriteErr(L"unexpected failure");
   }

@@ -202,6 +202,7 @@ struct Server::State {
   bool hasDefault = false;
   Reply defaultReply;
   std::vector<Exchange> exchanges;
+  bool recording = true;
   int connections = 0;
   int finished = 0;
 
@@ -414,16 +415,20 @@ void Server::State::Serve(SOCKET* s, int number) {
     if (!known) reply = Choose(ex.host, ex.path);
   }
   ex.requestEndMs = Now();
-  std::size_t index;
+  std::size_t index = 0;
+  bool record;
   {
     std::lock_guard<std::mutex> lock(mu);
-    index = exchanges.size();
-    exchanges.push_back(ex);
+    record = recording;
+    if (record) {
+      index = exchanges.size();
+      exchanges.push_back(ex);
+    }
   }
   changed.notify_all();
 
   Play(s, reply, &ex);
-  {
+  if (record) {
     std::lock_guard<std::mutex> lock(mu);
     exchanges[index] = ex;
   }
@@ -597,6 +602,11 @@ void Server::SetDefault(const Reply& reply) {
   std::lock_guard<std::mutex> lock(state_->mu);
   state_->defaultReply = reply;
   state_->hasDefault = true;
+}
+
+void Server::RecordNothing() {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  state_->recording = false;
 }
 
 std::vector<Exchange> Server::Exchanges() const {

@@ -111,6 +111,9 @@ class Server {
   // default reply serves what no route matches (a 404 when unset).
   void Route(const std::string& host, const std::string& path, const Reply& reply);
   void SetDefault(const Reply& reply);
+  // Keeps no exchanges from now on, so that a long run of connections leaves
+  // the process's memory as it found it (Exchanges() stays as it was).
+  void RecordNothing();
 
   // Exchanges seen so far, in order of arrival (thread-safe copy). An
   // exchange appears once its request has been read; its later fields

@@ -1,8 +1,9 @@
 #include "tools/simulator/Scenarios.h"
 
-#include <cstdio>
+#include <vector>
 
 #include "support/Settings.h"
+#include "tools/kit/Kit.h"
 
 namespace sim {
 namespace {
@@ -153,29 +154,25 @@ std::vector<Scenario> BuildScenarios() {
   };
 }
 
-// Host and path of an http:// URL ("/" when it names no path).
-void HostAndPath(const std::string& url, std::string* host, std::string* path) {
-  std::string rest = url.substr(url.find("://") == std::string::npos ? 0 : url.find("://") + 3);
-  std::size_t slash = rest.find('/');
-  std::string authority = rest.substr(0, slash);
-  *host = authority.substr(0, authority.find(':'));
-  *path = slash == std::string::npos ? "/" : rest.substr(slash);
+// A GBK page as a provider's server sends it.
+std::vector<std::string> PageHeaders(const std::string& body, bool keepAlive) {
+  return {"Content-Type: text/html; charset=gb2312", "Content-Length: " + std::to_string(body.size()),
+          keepAlive ? "Connection: Keep-Alive" : "Connection: close"};
 }
 
-std::string Page(const std::string& statusLine, const std::string& body, bool keepAlive) {
-  return scenario::HttpResponse(
-      statusLine,
-      {"Content-Type: text/html; charset=gb2312", "Content-Length: " + std::to_string(body.size()),
-       keepAlive ? "Connection: Keep-Alive" : "Connection: close"},
-      body);
+std::string Page(const std::string& body, bool keepAlive) {
+  return kit::Ok200(body, PageHeaders(body, keepAlive));
 }
 
-scenario::Reply Ok(const std::string& body) {
-  return scenario::Respond(Page("HTTP/1.1 200 OK", body, false));
-}
+scenario::Reply Ok(const std::string& body) { return scenario::Respond(Page(body, false)); }
 
 scenario::Reply NotFound() {
-  return scenario::Respond(Page("HTTP/1.1 404 Not Found", "<html>404 Not Found</html>", false));
+  const std::string body = "<html>404 Not Found</html>";
+  return scenario::Respond(kit::NotFound404(PageHeaders(body, false), body));
+}
+
+void Route(scenario::Server* server, const std::string& url, const scenario::Reply& reply) {
+  server->Route(kit::HostOf(url), kit::PathOf(url), reply);
 }
 
 scenario::Reply Redirect(const std::string& statusLine, const std::string& location) {
@@ -183,25 +180,10 @@ scenario::Reply Redirect(const std::string& statusLine, const std::string& locat
       statusLine, {"Location: " + location, "Content-Length: 0", "Connection: close"}, ""));
 }
 
-// The shipped probe page (tools/probe/index.html) as a server sends it.
-std::string OwnProbePage() {
-  std::string body;
-  if (FILE* file = std::fopen(QUARVEL_PROBE_PAGE, "rb")) {
-    char chunk[4096];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) body.append(chunk, n);
-    std::fclose(file);
-  }
-  return Page("HTTP/1.1 200 OK", body, false);
-}
-
 void RouteBuiltInPages(scenario::Server* server, const scenario::Reply& ipLocation,
                        const scenario::Reply& probe) {
-  std::string host, path;
-  HostAndPath(quarvel::kIpLocationUrl, &host, &path);
-  server->Route(host, path, ipLocation);
-  HostAndPath(quarvel::kProbeUrl, &host, &path);
-  server->Route(host, path, probe);
+  Route(server, quarvel::kIpLocationUrl, ipLocation);
+  Route(server, quarvel::kProbeUrl, probe);
 }
 
 }  // namespace
@@ -226,22 +208,21 @@ void Install(const Scenario& s, scenario::Server* server) {
     case Play::kKeptAlive:
       RouteBuiltInPages(
           server,
-          scenario::RespondKeepAlive(Page("HTTP/1.1 200 OK", kIpLocationBody, true),
+          scenario::RespondKeepAlive(Page(kIpLocationBody, true),
                                      kKeepAliveHoldMs),
-          scenario::RespondKeepAlive(Page("HTTP/1.1 200 OK", kProbeBody, true), kKeepAliveHoldMs));
+          scenario::RespondKeepAlive(Page(kProbeBody, true), kKeepAliveHoldMs));
       break;
     case Play::kPagesMissing: break;
     case Play::kTodaysInternet: {
       RouteBuiltInPages(server, NotFound(), Ok(kTodaysProbeBody));
-      std::string host, path;
-      HostAndPath(kOwnProbeUrl, &host, &path);
-      server->Route(host, path, scenario::Respond(OwnProbePage()));
+      // The shipped probe page (tools/probe/index.html).
+      Route(server, kOwnProbeUrl, Ok(kit::ReadFile(QUARVEL_PROBE_PAGE)));
       break;
     }
     case Play::kProbeKeptAlive:
       RouteBuiltInPages(
           server, NotFound(),
-          scenario::RespondKeepAlive(Page("HTTP/1.1 200 OK", kProbeBody, true), kKeepAliveHoldMs));
+          scenario::RespondKeepAlive(Page(kProbeBody, true), kKeepAliveHoldMs));
       break;
     case Play::kRedirect: server->SetDefault(Redirect(s.status, s.text)); break;
     case Play::kPortalPage: server->SetDefault(Ok(s.text)); break;
