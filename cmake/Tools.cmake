@@ -11,10 +11,10 @@ function(quarvel_tool target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 endfunction()
 
-# quarvel-check explains a check with the library's own tables and byte
-# tests, compiled as the library compiles them (GBK texts).
+# quarvel-check explains a check with the library's own edition records,
+# tables and byte tests, compiled as the library compiles them (GBK texts).
 add_library(quarvel_check_core OBJECT
-  classify/Provinces.cpp current/ProvinceRules.cpp earlier/ProvinceRules.cpp
+  ${QUARVEL_CURRENT_PORTABLE_SOURCES} ${QUARVEL_EARLIER_PORTABLE_SOURCES} classify/Provinces.cpp
   classify/ProbeSettings.cpp classify/RuleMatch.cpp http/UrlParts.cpp http/HttpBytes.cpp
   component/ProvinceCode.cpp support/Bytes.cpp)
 target_include_directories(quarvel_check_core PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)

@@ -23,12 +23,11 @@ std::size_t ReadProfile(const void* path, const char* section, const char* key, 
                                   static_cast<const char*>(path));
 }
 
-// What the explanation asks of the edition loaded: the editions tell apart
-// by unit Common, which only the current one has.
-EditionView ViewOf(HMODULE module) {
-  const bool current = GetProcAddress(module, "@@Common@Initialize") != nullptr;
-  return EditionView{current ? &quarvel::kCurrentProvinces : &quarvel::kEarlierProvinces,
-                     current, current};
+// The record of the edition loaded, the library's own: the editions tell
+// apart by unit Common, which only the current one has.
+const quarvel::Edition& EditionOf(HMODULE module) {
+  return GetProcAddress(module, "@@Common@Initialize") != nullptr ? quarvel::kCurrentEdition
+                                                                   : quarvel::kEarlierEdition;
 }
 
 // "GET path HTTP/1.1\r\nHost: host\r\n..." gives "http://host" + path.
@@ -70,7 +69,7 @@ std::string MarkerOf(const std::string& body, const quarvel::ProbeSettings& sett
   return "configured marker ([Probe] Marker)";
 }
 
-const quarvel::Province* CallerProvince(const EditionView& edition) {
+const quarvel::Province* CallerProvince(const quarvel::Edition& edition) {
   std::wstring channel = kit::ReadSetupString(L"channel");
   std::size_t begin = 0, len = 0;
   if (!quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
@@ -81,7 +80,7 @@ const quarvel::Province* CallerProvince(const EditionView& edition) {
                                channel.substr(begin, len).c_str());
 }
 
-std::string RuleOf(const EditionView& edition, int discon) {
+std::string RuleOf(const quarvel::Edition& edition, int discon) {
   if (discon == NetworkUpType) return "none needed: the network is up";
   const quarvel::Province* province = CallerProvince(edition);
   if (province == nullptr) return "none: this edition has no rules for the province code";
@@ -96,15 +95,15 @@ std::string RuleOf(const EditionView& edition, int discon) {
 
 Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon) {
   Facts facts;
-  const EditionView edition = ViewOf(module);
+  const quarvel::Edition& edition = EditionOf(module);
   std::string rulesPath = textout::Ansi(kit::ReadSetupString(L"InstallPath") + quarvel::kRulesFileName);
   quarvel::ProbeSettings settings;
-  quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, quarvel::kIpLocationUrl, &settings);
-  if (!edition.ipLocationMarkerCounts) settings.ipLocationMarker = nullptr;
+  quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, edition.defaultUrl, &settings);
   if (edition.readsProbeSection) {
     quarvel::ReadProbeSettings({ReadProfile, rulesPath.c_str()}, quarvel::kProbeUrl,
-                               quarvel::kIpLocationUrl, &settings);
+                               edition.defaultUrl, &settings);
   }
+  if (!edition.ipLocationMarkerCounts) settings.ipLocationMarker = nullptr;
 
   const std::string request = kit::RequestText(component);
   const std::string header = kit::HeaderText(component);

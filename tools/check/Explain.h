@@ -1,6 +1,6 @@
 // What a check went by, told from what a host can see after the call: the
 // last request and answer the component keeps, the installation's setup
-// values and rules file, and the edition's own province table. A support
+// values and rules file, and the edition's own record and province table. A support
 // engineer reads the answer without the log.
 #ifndef QUARVEL_TOOLS_CHECK_EXPLAIN_H
 #define QUARVEL_TOOLS_CHECK_EXPLAIN_H
@@ -11,10 +11,6 @@
 
 #include "include/Quarvel.h"
 
-namespace quarvel {
-struct ProvinceTable;
-}
-
 namespace explain {
 
 // Each text is ASCII or GBK; an empty text means "does not apply".
@@ -24,13 +20,6 @@ struct Facts {
   std::string marker;       // the network-up marker found, or why none was
   std::string targetFrom;   // where the redirect target was cut from
   std::string rule;         // the province rule that decided, or why none did
-};
-
-// What the explanation needs to know of an edition.
-struct EditionView {
-  const quarvel::ProvinceTable* provinces;  // its province table
-  bool ipLocationMarkerCounts;              // the IP-location page's marker means "network up"
-  bool readsProbeSection;                   // it reads the rules file's [Probe] section
 };
 
 // After CheckRedirction (discon < 0) or CheckNetDisconType (discon its
