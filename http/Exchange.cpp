@@ -14,16 +14,21 @@ namespace {
 
 enum WaitFor { kWaitWrite, kWaitRead };
 
-// One select() on *socket alone, bounded by timeOutMs. An error closes the
-// connection; a time-out leaves it open.
-quarvel::HttpCode WaitOnSocket(SOCKET* socket, int timeOutMs, WaitFor what) {
-  if (*socket == INVALID_SOCKET) return quarvel::kHttpWaitFailed;
+// One select() on socket alone, bounded by timeOutMs: its result.
+int SelectOne(SOCKET socket, int timeOutMs, WaitFor what) {
   fd_set set;
   FD_ZERO(&set);
-  FD_SET(*socket, &set);
+  FD_SET(socket, &set);
   timeval limit = quarvel::MsToTimeval(timeOutMs);
-  int ready = what == kWaitWrite ? quarvel::gOs.select(0, nullptr, &set, nullptr, &limit)
-                                 : quarvel::gOs.select(0, &set, nullptr, nullptr, &limit);
+  return what == kWaitWrite ? quarvel::gOs.select(0, nullptr, &set, nullptr, &limit)
+                            : quarvel::gOs.select(0, &set, nullptr, nullptr, &limit);
+}
+
+// A wait on *socket: an error closes the connection; a time-out leaves it
+// open.
+quarvel::HttpCode WaitOnSocket(SOCKET* socket, int timeOutMs, WaitFor what) {
+  if (*socket == INVALID_SOCKET) return quarvel::kHttpWaitFailed;
+  int ready = SelectOne(*socket, timeOutMs, what);
   if (ready == SOCKET_ERROR) quarvel::CloseSocket(socket);
   return ready > 0 ? quarvel::kHttpDone : quarvel::kHttpWaitFailed;
 }
@@ -34,11 +39,7 @@ quarvel::HttpCode WaitOnSocket(SOCKET* socket, int timeOutMs, WaitFor what) {
 int ReceiveWithin(SOCKET socket, char* bytes, int count, int flags,
                   const quarvel::Deadline& deadline) {
   if (deadline.Bounded()) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket, &readable);
-    timeval limit = quarvel::MsToTimeval(static_cast<int>(deadline.LeftMs()));
-    int ready = quarvel::gOs.select(0, &readable, nullptr, nullptr, &limit);
+    int ready = SelectOne(socket, static_cast<int>(deadline.LeftMs()), kWaitRead);
     if (ready == 0) WSASetLastError(WSAETIMEDOUT);
     if (ready <= 0) return SOCKET_ERROR;
   }

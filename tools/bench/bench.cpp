@@ -98,15 +98,23 @@ double Median(std::vector<double> values) {
 
 // ---- The plain Winsock fetch: connect, send, 4 KiB reads until close ----
 
-bool PlainFetch(unsigned short port, const std::string& request) {
+// A socket connected to 127.0.0.1:port, or INVALID_SOCKET.
+SOCKET ConnectLoopback(unsigned short port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return false;
+  if (s == INVALID_SOCKET) return s;
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bool ok = connect(s, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0 &&
-            send(s, request.data(), static_cast<int>(request.size()), 0) ==
+  if (connect(s, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0) return s;
+  closesocket(s);
+  return INVALID_SOCKET;
+}
+
+bool PlainFetch(unsigned short port, const std::string& request) {
+  SOCKET s = ConnectLoopback(port);
+  if (s == INVALID_SOCKET) return false;
+  bool ok = send(s, request.data(), static_cast<int>(request.size()), 0) ==
                 static_cast<int>(request.size());
   long total = 0;
   char chunk[kReadChunk];
@@ -144,21 +152,20 @@ bool LeastConformingFetch(unsigned short port, const std::string& request, const
   if (inet_addr(call.host.c_str()) == INADDR_NONE && gethostbyname(call.host.c_str()) == nullptr) {
     return false;
   }
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  SOCKET s = ConnectLoopback(port);
   if (s == INVALID_SOCKET) return false;
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port);
-  peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   char chunk[kReadChunk];
-  bool ok = connect(s, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0 && Waited(s, false) &&
+  bool ok = Waited(s, false) &&
             send(s, request.data(), static_cast<int>(request.size()), 0) ==
                 static_cast<int>(request.size()) &&
             Waited(s, true);
+  // The header's bytes as far as its empty line, never more than were seen.
   int peeked = ok ? recv(s, chunk, sizeof chunk, MSG_PEEK) : 0;
-  const char* end = peeked > 0 ? std::search(chunk, chunk + peeked, "\r\n\r\n", "\r\n\r\n" + 4)
-                               : chunk;
-  ok = peeked > 0 && recv(s, chunk, static_cast<int>(end - chunk) + 4, 0) > 0;
+  const char* seen = chunk + (peeked > 0 ? peeked : 0);
+  const char kEmptyLine[] = "\r\n\r\n";
+  const char* end = std::search(static_cast<const char*>(chunk), seen, kEmptyLine, kEmptyLine + 4);
+  const int take = static_cast<int>(end == seen ? seen - chunk : end + 4 - chunk);
+  ok = peeked > 0 && recv(s, chunk, take, 0) > 0;
   for (int n; ok && (n = recv(s, chunk, sizeof chunk, 0)) > 0;) {
   }
   closesocket(s);
