@@ -34,6 +34,18 @@ mount --bind "$resolv" /etc/resolv.conf
 # the two minutes of the default: the bench times such a line.
 echo 2 >/proc/sys/net/ipv4/tcp_syn_retries 2>/dev/null || true
 
+# Wine names files in the Unix locale's character set. A zh_CN.GB2312 locale
+# compiled into the build tree (no system locale is installed or changed)
+# gives a folder named in GBK a Unix name; without it such a folder cannot
+# be made.
+locales="$(cd "$win_build/.." && pwd)/locale"
+if [ ! -d "$locales/zh_CN.GB2312" ]; then
+  mkdir -p "$locales"
+  localedef -i zh_CN -f GB2312 "$locales/zh_CN.GB2312" >/dev/null 2>&1 ||
+    echo "private-network.sh: no zh_CN.GB2312 locale: folders named in GBK cannot be made" >&2
+fi
+export LOCPATH="$locales"
+
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   WINEARCH="${WINEARCH:-win32}" LC_ALL=zh_CN.GB2312 "$wine" wineboot -i </dev/null >/dev/null 2>&1

@@ -205,16 +205,22 @@ TEST_F(Dispatch, TargetLineThenRuleOfTheProvince) {
   EXPECT_EQ(Log().back(), "AhDistinctOffLineType 用户欠费！ -> 913");
 }
 
-TEST_F(Dispatch, InstallPathWithoutBackslashJoinsUnchanged) {
+// Install paths as installers write them: the rules file and the log are
+// found under each, the path joined as it is.
+TEST_F(Dispatch, InstallPathsFindRulesFileAndLog) {
   Serve(Redirect("http://portal/arrears.html"));
-  std::string bare = dir_.substr(0, dir_.size() - 1);
-  bench::SetSetupString(L"InstallPath", Wide(bare));
-  CreateDirectoryA((bare + "Data").c_str(), nullptr);
-  bench::WriteFile(bare + "Data\\Quarvel.ini", "[ShanXi]\r\nAccountExpirePage=arrears\r\n");
-  std::wstring page;
-  EXPECT_EQ(Classify("27", 260, &page), AccountExpire);
-  bench::RemoveTree(bare + "Data");
-  bench::RemoveTree(bare + "Log");
+  const std::string bare = dir_.substr(0, dir_.size() - 1);
+  for (const std::string& path : {bare, bench::FreshInstallDir("安装目录", false)}) {
+    SCOPED_TRACE(path);
+    bench::SetSetupString(L"InstallPath", kit::Widen(path));
+    CreateDirectoryA((path + "Data").c_str(), nullptr);
+    bench::WriteFile(path + "Data\\Quarvel.ini", "[ShanXi]\r\nAccountExpirePage=arrears\r\n");
+    std::wstring page;
+    EXPECT_EQ(Classify("27", 260, &page), AccountExpire);
+    EXPECT_NE(bench::ReadFile(path + "Log\\Quarvel_log.log").find("用户欠费"), std::string::npos);
+    bench::RemoveTree(path + "Data");
+    bench::RemoveTree(path + "Log");
+  }
 }
 
 TEST_F(Dispatch, RulesPathThatIsAFolderIsNoRulesFile) {
