@@ -21,14 +21,8 @@ constexpr std::size_t kRefreshTagLen = sizeof(kRefreshTag) - 1;
 constexpr char kRefreshUrl[] = "url=";
 constexpr std::size_t kRefreshUrlLen = sizeof(kRefreshUrl) - 1;
 
-constexpr char kTagEnd = '>';
-
-std::size_t FindByte(const char* text, std::size_t len, char c) {
-  if (len == 0) return kNotFound;
-  const void* hit = std::memchr(text, c, len);
-  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text)
-             : kNotFound;
-}
+// The first ">" of len bytes of text.
+std::size_t FindTagEnd(const char* text, std::size_t len) { return FindBytes(text, len, ">", 1); }
 
 // "url=" in the lower-cased view of tag. Only single-byte characters are
 // lowered: the trail byte of a double-byte character keeps its value, so a
@@ -76,7 +70,7 @@ TargetCut CutEmbeddedTarget(const char* body, std::size_t len, TextSpan* target)
   if (at == kNotFound) return kCutNoMarker;
   const char* text = body + at + kEmbeddedSchemeOffset;
   const std::size_t textLen = len - at - kEmbeddedSchemeOffset;
-  const std::size_t gt = FindByte(text, textLen, kTagEnd);
+  const std::size_t gt = FindTagEnd(text, textLen);
   if (gt == kNotFound) return kCutNoEnd;
   // The byte before ">" closes the attribute value. The text starts with
   // "http://", so gt is at least 7; the guard only keeps the length sane.
@@ -92,7 +86,7 @@ TargetCut CutPortalTarget(const char* body, std::size_t len,
   if (at == kNotFound) return kCutNoMarker;
   // The tag end is sought behind the URL, so the target always holds it whole.
   const std::size_t from = at + urlLen;
-  const std::size_t gt = FindByte(body + from, len - from, kTagEnd);
+  const std::size_t gt = FindTagEnd(body + from, len - from);
   if (gt == kNotFound) return kCutNoEnd;
   *target = Span(body + at, urlLen + gt);
   return kCutFound;
@@ -103,7 +97,7 @@ TargetCut CutMetaRefreshTarget(const char* body, std::size_t len, TextSpan* addr
   const std::size_t at = FindBytes(body, len, kRefreshTag, kRefreshTagLen);
   if (at == kNotFound) return kCutNoMarker;
   const char* tag = body + at;
-  const std::size_t gt = FindByte(tag, len - at, kTagEnd);
+  const std::size_t gt = FindTagEnd(tag, len - at);
   const std::size_t tagLen = gt == kNotFound ? 0 : gt + 1;
 
   const std::size_t url = FindRefreshUrl(tag, tagLen);

@@ -57,9 +57,7 @@ TZHttp::TZHttp()
       iTimeOut(kDefaultTimeOutMs),
       hSocket(INVALID_SOCKET),
       iRsType(0),
-      szRequestHeader(),
-      szResponseHeader(),
-      szResponseBody(),
+      szRequestHeader(), szResponseHeader(), szResponseBody(),
       iPort(quarvel::kDefaultHttpPort),
       iRefCount(0) {
   WSADATA startup;
@@ -90,15 +88,10 @@ ULONG STDMETHODCALLTYPE TZHttp::AddRef() {
 }
 
 ULONG STDMETHODCALLTYPE TZHttp::Release() {
-  if (iRefCount > 0) {
-    LONG count = InterlockedDecrement(&iRefCount);
-    if (count == 0) {
-      delete this;
-      return 0;
-    }
-    return static_cast<ULONG>(count);
-  }
-  return static_cast<ULONG>(iRefCount);
+  if (iRefCount <= 0) return static_cast<ULONG>(iRefCount);
+  LONG count = InterlockedDecrement(&iRefCount);
+  if (count == 0) delete this;
+  return static_cast<ULONG>(count);
 }
 
 void STDMETHODCALLTYPE TZHttp::SetTimeOut(int timeOutMs) { iTimeOut = timeOutMs; }

@@ -2,7 +2,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <cstring>
 
 #include "http/Exchange.h"
 #include "http/Lookup.h"
@@ -80,17 +79,14 @@ HttpCode Connect(SOCKET* socket, const char* address, int port, int receiveTimeO
   *socket = gOs.socket(AF_INET, SOCK_STREAM, 0);
   if (*socket == INVALID_SOCKET) return kHttpNoConnection;
 
-  sockaddr_in any;
-  std::memset(&any, 0, sizeof any);
+  sockaddr_in any = {};
   any.sin_family = AF_INET;
   any.sin_addr.s_addr = htonl(INADDR_ANY);
-  any.sin_port = 0;
   if (gOs.bind(*socket, reinterpret_cast<sockaddr*>(&any), sizeof any) == SOCKET_ERROR) {
     return Abandon(socket);
   }
 
-  sockaddr_in peer;
-  std::memset(&peer, 0, sizeof peer);
+  sockaddr_in peer = {};
   peer.sin_family = AF_INET;
   peer.sin_addr.s_addr = peerAddress;
   peer.sin_port = htons(static_cast<u_short>(port & 0xFFFF));

@@ -58,10 +58,7 @@ quarvel::HttpCode ReceiveEnded(int received, int* error) {
 namespace quarvel {
 
 timeval MsToTimeval(int timeOutMs) {
-  timeval limit;
-  limit.tv_sec = timeOutMs / 1000;
-  limit.tv_usec = (timeOutMs % 1000) * 1000;
-  return limit;
+  return timeval{timeOutMs / 1000, (timeOutMs % 1000) * 1000};
 }
 
 HttpCode WaitWritable(SOCKET* socket, int timeOutMs) {

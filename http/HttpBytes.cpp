@@ -254,13 +254,10 @@ ChunkedResult ScanChunked(ChunkedScan* scan, const char* bytes, std::size_t len)
 }
 
 bool FindStatusLine(const char* header, std::size_t len, std::size_t* lineLen) {
-  for (std::size_t i = 0; i + 1 < len; ++i) {
-    if (header[i] == '\r' && header[i + 1] == '\n') {
-      *lineLen = i;
-      return true;
-    }
-  }
-  return false;
+  const std::size_t end = FindBytes(header, len, "\r\n", 2);
+  if (end == kNotFound) return false;
+  *lineLen = end;
+  return true;
 }
 
 StatusClass ClassifyStatusLine(const char* line, std::size_t len) {

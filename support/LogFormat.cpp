@@ -1,5 +1,6 @@
 #include "support/LogFormat.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/Bytes.h"
@@ -32,17 +33,16 @@ Piece Text(const char* text, CutOrder order) {
 Piece Fixed(const char* text) { return Text(text, kNeverCut); }
 
 std::size_t FormatDecimal(char (&buf)[kDecimalIntSize], int n) {
-  char digits[kDecimalIntSize];
-  std::size_t count = 0;
-  // Work on the magnitude as unsigned so that INT_MIN has one.
+  // Work on the magnitude as unsigned so that INT_MIN has one; the digits
+  // come least significant first and are turned round at the end.
   unsigned int magnitude = n < 0 ? 0u - static_cast<unsigned int>(n) : static_cast<unsigned int>(n);
+  std::size_t len = 0;
   do {
-    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    buf[len++] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  std::size_t len = 0;
   if (n < 0) buf[len++] = '-';
-  while (count > 0) buf[len++] = digits[--count];
+  std::reverse(buf, buf + len);
   buf[len] = '\0';
   return len;
 }
@@ -70,14 +70,7 @@ std::size_t TotalLength(const Piece* pieces, std::size_t count) {
 // both are longer than half, each gets half.
 void ShareBetween(Piece& a, Piece& b, std::size_t budget) {
   const std::size_t half = budget / 2;
-  std::size_t targetA;
-  if (a.len <= half) {
-    targetA = a.len;
-  } else if (b.len <= half) {
-    targetA = budget - b.len;
-  } else {
-    targetA = budget - half;
-  }
+  const std::size_t targetA = a.len <= half ? a.len : b.len <= half ? budget - b.len : budget - half;
   a.len = CharBoundary(a.text, a.len, targetA);
   b.len = CharBoundary(b.text, b.len, budget - a.len);
 }
@@ -187,17 +180,14 @@ std::size_t FormatWithTwoValues(char* out, std::size_t capacity, const char* mes
 }
 
 void FormatTimeStamp(char* out, const LocalTime& t) {
+  // "yyyy", then each two-digit field behind its separator.
+  const int fields[] = {t.month, t.day, t.hour, t.minute, t.second};
+  const char separators[] = "-- ::";
   char* p = PutPadded(out, t.year, 4);
-  *p++ = '-';
-  p = PutPadded(p, t.month, 2);
-  *p++ = '-';
-  p = PutPadded(p, t.day, 2);
-  *p++ = ' ';
-  p = PutPadded(p, t.hour, 2);
-  *p++ = ':';
-  p = PutPadded(p, t.minute, 2);
-  *p++ = ':';
-  p = PutPadded(p, t.second, 2);
+  for (std::size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i) {
+    *p++ = separators[i];
+    p = PutPadded(p, fields[i], 2);
+  }
   *p = '\0';
 }
 

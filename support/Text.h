@@ -29,8 +29,7 @@ class OwnedText {
     }
     if (n > 0) std::memcpy(fresh, s, n * sizeof(Char));
     fresh[n] = 0;
-    Clear();
-    p_ = fresh;
+    Adopt(fresh);
     return true;
   }
   bool Assign(const Char* s) { return Assign(s, s ? Length(s) : 0); }
