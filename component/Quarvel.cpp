@@ -74,9 +74,7 @@ TZHttp::~TZHttp() {
 }
 
 HRESULT STDMETHODCALLTYPE TZHttp::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr || !(SameGuid(iid, IID_IZHttp) || SameGuid(iid, IID_IUnknown))) {
-    return E_FAIL;
-  }
+  if (out == nullptr || !(SameGuid(iid, IID_IZHttp) || SameGuid(iid, IID_IUnknown))) return E_FAIL;
   *out = static_cast<IZHttp*>(this);
   AddRef();
   return S_OK;

@@ -1,26 +1,16 @@
-// quarvel-bench: figures for both editions of Quarvel.dll on loopback.
-//   - the median time of one load of the library with an empty log folder,
-//     with 10,000 unrelated files in it, and with 1,000 old logs to purge;
-//   - the median time of one Get of a small closing "302" page, of a closing
-//     "200" page and of a kept-alive "200" page with Content-Length, beside a
-//     plain Winsock fetch of the same page from a server that closes;
-//   - private bytes, heap bytes in use and the handle count before many Gets
-//     on one object, after 10,000 and after 100,000 (current edition; the
-//     earlier edition, whose Get writes seven log lines, after 10,000);
-//   - the median time of one CheckNetDisconType that ends in a found rule,
-//     beside a plain Winsock fetch of the page it reads;
-//   - the time of one CheckNetDisconType on a line that has just stopped
-//     working (a silent name server, dropped connection attempts, a silent
-//     server, no such name, a reset), without and with [Probe] TimeLimitMs;
-//   - private bytes and handles around calls that time out in the look-up,
-//     after the library's unload and once more after a reload.
-// Run inside the private network namespace (./quarvel bench): the library's
-// built-in hosts must reach a server on 127.0.0.1:80, and 127.0.0.1 is the
-// only name server.
+// quarvel-bench: figures for both editions of Quarvel.dll on loopback, each
+// call beside a plain Winsock fetch of the same page and beside the least a
+// conforming call must do: load times (empty log folder, 10,000 unrelated
+// files, 1,000 old logs to purge), Gets of closing and kept-alive pages, the
+// process's figures over many Gets on one object, a CheckNetDisconType that
+// ends in a found rule, one check on each kind of dead line without and with
+// [Probe] TimeLimitMs, and the figures around look-ups that outlive their
+// calls and the library's unload. Runs inside the private network namespace
+// (./quarvel bench): the built-in hosts reach 127.0.0.1:80, and 127.0.0.1 is
+// the only name server.
 //   quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults]
 // (--dll: these DLLs only, the current edition first; COUNT: the long run of
-// Gets, 100000, measured also at a tenth of it; --faults: the dead line's
-// figures only)
+// Gets, 100000, measured also at a tenth of it; --faults: dead lines only)
 #include <winsock2.h>
 #include <windows.h>
 
@@ -29,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -178,13 +169,6 @@ bool LeastConformingFetch(unsigned short port, const std::string& request, const
   return ok;
 }
 
-// The records one call adds to the log of installDir.
-int LinesOfOneCall(const std::string& installDir, const std::function<void()>& call) {
-  std::size_t before = kit::LogRecords(installDir).size();
-  call();
-  return static_cast<int>(kit::LogRecords(installDir).size() - before);
-}
-
 // ---- The figures ----
 
 void PrintComparison(const char* what, const std::vector<double>& library,
@@ -196,44 +180,58 @@ void PrintComparison(const char* what, const std::vector<double>& library,
               static_cast<unsigned>(library.size()));
 }
 
-// Times Get of url against a plain fetch of the same request, round by round
-// in turn so that both see the same conditions; the plain fetch asks for
-// plainPath instead of path when one is given. False when a Get fails.
+// Times call against a plain fetch of request and the least conforming call,
+// round by round in turn so that all three see the same conditions, after
+// warm-up rounds. False when any of them fails.
+bool Compare(const char* what, const std::function<bool()>& call, unsigned short port,
+             const std::string& request, const LeastCall& least, int rounds) {
+  std::vector<double> library, plain, must;
+  for (int i = -kWarmUpRounds; i < rounds; ++i) {
+    double start = NowMs();
+    const bool called = call();
+    const double callMs = NowMs() - start;
+    start = NowMs();
+    bool fetched = PlainFetch(port, request);
+    const double plainMs = NowMs() - start;
+    start = NowMs();
+    fetched = LeastConformingFetch(port, request, least) && fetched;
+    if (!called || !fetched) {
+      std::printf("%s: round %d failed (call %d, plain fetches %d)\n", what, i, called, fetched);
+      return false;
+    }
+    if (i < 0) continue;
+    library.push_back(callMs);
+    plain.push_back(plainMs);
+    must.push_back(NowMs() - start);
+  }
+  PrintComparison(what, library, plain, must);
+  return true;
+}
+
+// Least calls to the page of url that write as many log lines as one call.
+LeastCall LeastFor(const std::string& url, const std::string& installDir,
+                   const std::function<bool()>& call, bool* called) {
+  std::size_t before = kit::LogRecords(installDir).size();
+  *called = call();
+  return {kit::HostOf(url), kit::LogPath(installDir),
+          static_cast<int>(kit::LogRecords(installDir).size() - before)};
+}
+
+// Get of url; the plain fetch asks for plainPath instead of path when one
+// is given.
 bool CompareGet(IZHttp* component, const std::string& installDir, const std::string& url,
                 unsigned short port, const char* what, const std::string& path = "",
                 const std::string& plainPath = "") {
-  int result = 0;
-  LeastCall least = {kit::HostOf(url), kit::LogPath(installDir), 0};
-  least.logLines = LinesOfOneCall(installDir, [&] { result = component->Get(url.c_str()); });
-  if (result != 1) {
+  auto get = [&] { return component->Get(url.c_str()) == 1; };
+  bool got = false;
+  const LeastCall least = LeastFor(url, installDir, get, &got);
+  if (!got) {
     std::printf("%s: Get failed\n", what);
     return false;
   }
   std::string request = kit::RequestText(component);
   if (!plainPath.empty()) request.replace(request.find(" " + path + " ") + 1, path.size(), plainPath);
-  for (int i = 0; i < kWarmUpRounds; ++i) {
-    component->Get(url.c_str());
-    PlainFetch(port, request);
-    LeastConformingFetch(port, request, least);
-  }
-  std::vector<double> library, plain, must;
-  for (int i = 0; i < kTimingRounds; ++i) {
-    double start = NowMs();
-    result = component->Get(url.c_str());
-    library.push_back(NowMs() - start);
-    start = NowMs();
-    bool fetched = PlainFetch(port, request);
-    plain.push_back(NowMs() - start);
-    start = NowMs();
-    fetched = LeastConformingFetch(port, request, least) && fetched;
-    must.push_back(NowMs() - start);
-    if (result != 1 || !fetched) {
-      std::printf("%s: round %d failed (Get %d, plain fetches %d)\n", what, i, result, fetched);
-      return false;
-    }
-  }
-  PrintComparison(what, library, plain, must);
-  return true;
+  return Compare(what, get, port, request, least, kTimingRounds);
 }
 
 bool BenchGet(IZHttp* component, const std::string& installDir) {
@@ -356,42 +354,19 @@ bool BenchCheck(IZHttp* component, const std::string& installDir) {
     return false;
   }
   std::vector<wchar_t> page(kPageCount);
-  std::vector<double> library, plain, must;
-  std::string request;
-  LeastCall least = {kit::HostOf(quarvel::kIpLocationUrl), kit::LogPath(installDir), 0};
-  least.logLines = LinesOfOneCall(installDir, [&] {
-    component->CheckNetDisconType(page.data(), kPageCount);
-  });
-  for (int i = 0; i < kWarmUpRounds + kCheckRounds; ++i) {
+  auto check = [&] {
     std::fill(page.begin(), page.end(), L'\0');
-    double start = NowMs();
     int type = component->CheckNetDisconType(page.data(), kPageCount);
-    double checkMs = NowMs() - start;
-    if (type != AccountExpire || std::wcscmp(page.data(), kExpectedPage) != 0) {
-      std::printf("CheckNetDisconType gave %d, page \"%ls\" (expected %d, \"%ls\")\n", type,
-                  page.data(), AccountExpire, kExpectedPage);
-      PrintLogTail(installDir);
-      return false;
-    }
-    if (request.empty()) request = kit::RequestText(component);
-    start = NowMs();
-    bool fetched = PlainFetch(kHttpPort, request);
-    double plainMs = NowMs() - start;
-    start = NowMs();
-    fetched = LeastConformingFetch(kHttpPort, request, least) && fetched;
-    double leastMs = NowMs() - start;
-    if (!fetched) {
-      std::printf("plain fetch of the IP-location page failed\n");
-      return false;
-    }
-    if (i >= kWarmUpRounds) {
-      library.push_back(checkMs);
-      plain.push_back(plainMs);
-      must.push_back(leastMs);
-    }
-  }
-  PrintComparison("CheckNetDisconType ending in AccountExpire", library, plain, must);
-  return true;
+    if (type == AccountExpire && std::wcscmp(page.data(), kExpectedPage) == 0) return true;
+    std::printf("CheckNetDisconType gave %d, page \"%ls\" (expected %d, \"%ls\")\n", type,
+                page.data(), AccountExpire, kExpectedPage);
+    PrintLogTail(installDir);
+    return false;
+  };
+  bool checked = false;
+  const LeastCall least = LeastFor(quarvel::kIpLocationUrl, installDir, check, &checked);
+  return checked && Compare("CheckNetDisconType ending in AccountExpire", check, kHttpPort,
+                            kit::RequestText(component), least, kCheckRounds);
 }
 
 // ---- Loading: the log folder's purge ----
@@ -509,17 +484,12 @@ void WriteRules(const std::string& installDir, int timeLimitMs) {
 class HiddenBuiltInHosts {
  public:
   HiddenBuiltInHosts() : original_(ReadFile(kHostsFile)) {
-    std::string kept;
-    std::size_t begin = 0;
-    while (begin < original_.size()) {
-      std::size_t end = original_.find('\n', begin);
-      end = end == std::string::npos ? original_.size() : end + 1;
-      std::string line = original_.substr(begin, end - begin);
+    std::string kept, line;
+    for (std::istringstream lines(original_); std::getline(lines, line);) {
       if (line.find(kit::HostOf(quarvel::kIpLocationUrl)) == std::string::npos &&
           line.find(kit::HostOf(quarvel::kProbeUrl)) == std::string::npos) {
-        kept += line;
+        kept += line + "\n";
       }
-      begin = end;
     }
     hidden_ = !original_.empty() && WriteFile(kHostsFile, kept);
   }

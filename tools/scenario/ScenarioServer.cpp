@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <list>
@@ -21,9 +21,9 @@ namespace scenario {
 namespace {
 
 constexpr std::size_t kRequestCap = 64 * 1024;  // request bytes recorded
-constexpr int kRequestQuietMs = 2000;  // silence that ends a request
-constexpr int kSliceMs = 20;           // longest wait between stop checks
-constexpr int kDrainMs = 100;          // wait for late peer bytes at close
+constexpr int kRequestQuietMs = 2000;           // silence that ends a request
+constexpr int kSliceMs = 20;                    // longest wait between stop checks
+constexpr int kDrainMs = 100;                   // wait for late peer bytes at close
 constexpr std::size_t kRecvChunk = 4096;
 const char kHeaderEnd[] = "\r\n\r\n";
 const char kPadName[] = "X-Pad: ";
@@ -64,15 +64,13 @@ std::string Trim(const std::string& s) {
 std::string StripPort(const std::string& hostValue) {
   if (!hostValue.empty() && hostValue[0] == '[') {
     std::size_t close = hostValue.find(']');
-    return close == std::string::npos ? hostValue
-                                      : hostValue.substr(0, close + 1);
+    return close == std::string::npos ? hostValue : hostValue.substr(0, close + 1);
   }
   return hostValue.substr(0, hostValue.find(':'));
 }
 
 // Lines end in LF with an optional CR before it; the last line may lack both.
-std::string LineAt(const std::string& text, std::size_t begin,
-                   std::size_t* next) {
+std::string LineAt(const std::string& text, std::size_t begin, std::size_t* next) {
   std::size_t lf = text.find('\n', begin);
   std::size_t end = lf == std::string::npos ? text.size() : lf;
   *next = lf == std::string::npos ? text.size() : lf + 1;
@@ -80,15 +78,13 @@ std::string LineAt(const std::string& text, std::size_t begin,
   return text.substr(begin, end - begin);
 }
 
-void ParseRequest(const std::string& request, std::string* host,
-                  std::string* path) {
+void ParseRequest(const std::string& request, std::string* host, std::string* path) {
   std::size_t pos = 0;
   std::string line = LineAt(request, 0, &pos);
   std::size_t sp1 = line.find(' ');
   if (sp1 != std::string::npos) {
     std::size_t sp2 = line.find(' ', sp1 + 1);
-    std::size_t len = sp2 == std::string::npos ? std::string::npos
-                                               : sp2 - sp1 - 1;
+    std::size_t len = sp2 == std::string::npos ? std::string::npos : sp2 - sp1 - 1;
     *path = line.substr(sp1 + 1, len);
   }
   while (pos < request.size()) {
@@ -104,8 +100,8 @@ void ParseRequest(const std::string& request, std::string* host,
 }
 
 Reply NotFound() {
-  return Respond(HttpResponse("HTTP/1.1 404 Not Found",
-                              {"Content-Length: 0", "Connection: close"}, ""));
+  return Respond(
+      HttpResponse("HTTP/1.1 404 Not Found", {"Content-Length: 0", "Connection: close"}, ""));
 }
 
 bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
@@ -132,8 +128,7 @@ Reply Respond(const std::string& bytes) {
   return r;
 }
 
-Reply RespondInChunks(const std::string& bytes, std::size_t chunk,
-                      int pauseMs) {
+Reply RespondInChunks(const std::string& bytes, std::size_t chunk, int pauseMs) {
   if (chunk == 0) chunk = bytes.size();
   Reply r;
   for (std::size_t at = 0; at < bytes.size(); at += chunk) {
@@ -170,16 +165,14 @@ Reply Silent(int holdMs) {
   return r;
 }
 
-std::string HttpResponse(const std::string& statusLine,
-                         const std::vector<std::string>& headerLines,
+std::string HttpResponse(const std::string& statusLine, const std::vector<std::string>& headerLines,
                          const std::string& body) {
   std::string text = statusLine + "\r\n";
   for (const std::string& line : headerLines) text += line + "\r\n";
   return text + "\r\n" + body;
 }
 
-std::string HeaderOfSize(const std::string& statusLine, std::size_t size,
-                         bool withEmptyLine) {
+std::string HeaderOfSize(const std::string& statusLine, std::size_t size, bool withEmptyLine) {
   std::string head = statusLine + "\r\n" + kPadName;
   std::string tail = withEmptyLine ? kHeaderEnd : "";
   if (size < head.size() + tail.size()) {
@@ -211,9 +204,7 @@ struct Server::State {
   }
 
   long long Now() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               Clock::now() - started)
-        .count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
   }
 
   // Waits until s is readable (or writable) or ms pass, in slices.
@@ -221,9 +212,8 @@ struct Server::State {
     Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
       if (stopping) return Wait::kStopped;
-      long long left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           end - Clock::now())
-                           .count();
+      long long left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
       if (left < 0) return Wait::kTimedOut;
       long long slice = std::min<long long>(left, kSliceMs);
       fd_set set;
@@ -262,8 +252,7 @@ struct Server::State {
   Reply Choose(const std::string& host, const std::string& path) const {
     std::lock_guard<std::mutex> lock(mu);
     for (const RouteEntry& r : routes) {
-      if ((r.host.empty() || EqualsNoCase(r.host, host)) &&
-          (r.path.empty() || r.path == path)) {
+      if ((r.host.empty() || EqualsNoCase(r.host, host)) && (r.path.empty() || r.path == path)) {
         return r.reply;
       }
     }
@@ -288,8 +277,7 @@ void Server::State::ReadRequest(SOCKET s, Exchange* ex) const {
   char buf[kRecvChunk];
   while (ex->request.size() < kRequestCap) {
     if (WaitFor(s, false, kRequestQuietMs) != Wait::kReady) return;
-    int want = static_cast<int>(
-        std::min(sizeof buf, kRequestCap - ex->request.size()));
+    int want = static_cast<int>(std::min(sizeof buf, kRequestCap - ex->request.size()));
     int n = recv(s, buf, want, 0);
     if (n == SOCKET_ERROR && WouldBlock()) continue;
     if (n <= 0) {
@@ -298,21 +286,16 @@ void Server::State::ReadRequest(SOCKET s, Exchange* ex) const {
     }
     std::size_t from = ex->request.size() >= 3 ? ex->request.size() - 3 : 0;
     ex->request.append(buf, static_cast<std::size_t>(n));
-    if (ex->request.find(kHeaderEnd, from) != std::string::npos) {
-      ex->headerComplete = true;
-      return;
-    }
+    if (ex->request.find(kHeaderEnd, from) != std::string::npos) return;
   }
 }
 
 // Offers all bytes to one send(); only when it takes fewer does it send the
-// rest, counting the short send.
-bool Server::State::SendBytes(SOCKET s, const std::string& bytes,
-                              Exchange* ex) const {
+// rest, once the socket can take more.
+bool Server::State::SendBytes(SOCKET s, const std::string& bytes, Exchange* ex) const {
   std::size_t at = 0;
   while (at < bytes.size()) {
-    int offer = static_cast<int>(std::min<std::size_t>(bytes.size() - at,
-                                                       INT_MAX));
+    int offer = static_cast<int>(std::min<std::size_t>(bytes.size() - at, INT_MAX));
     int n = send(s, bytes.data() + at, offer, 0);
     if (n == SOCKET_ERROR) {
       if (!WouldBlock()) {
@@ -321,10 +304,7 @@ bool Server::State::SendBytes(SOCKET s, const std::string& bytes,
       }
       n = 0;
     }
-    if (n < offer) {
-      ++ex->shortSends;
-      if (WaitFor(s, true, INT_MAX) != Wait::kReady) return false;
-    }
+    if (n < offer && WaitFor(s, true, INT_MAX) != Wait::kReady) return false;
     at += static_cast<std::size_t>(n);
     ex->bytesSent += static_cast<std::size_t>(n);
   }
@@ -336,9 +316,8 @@ bool Server::State::HoldOpen(SOCKET s, int ms, Exchange* ex) const {
   Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
   char buf[kRecvChunk];
   for (;;) {
-    long long left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                         end - Clock::now())
-                         .count();
+    long long left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
     if (left < 0 || WaitFor(s, false, static_cast<int>(left)) != Wait::kReady) {
       return false;
     }
@@ -363,8 +342,7 @@ void Server::State::CloseGracefully(SOCKET* s, Exchange* ex) const {
 void Server::State::CloseAbortively(SOCKET* s, Exchange* ex) const {
   ex->closedMs = Now();
   linger lin{1, 0};
-  setsockopt(*s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lin),
-             sizeof lin);
+  setsockopt(*s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lin), sizeof lin);
   CloseOnce(s);
 }
 
@@ -381,12 +359,8 @@ void Server::State::Play(SOCKET* s, const Reply& reply, Exchange* ex) const {
       case Step::kPause:
         if (step.ms > 0) Pause(step.ms);
         break;
-      case Step::kClose:
-        CloseGracefully(s, ex);
-        return;
-      case Step::kReset:
-        CloseAbortively(s, ex);
-        return;
+      case Step::kClose: CloseGracefully(s, ex); return;
+      case Step::kReset: CloseAbortively(s, ex); return;
       case Step::kHoldOpen:
         if (HoldOpen(*s, step.ms, ex)) {
           ex->closedMs = Now();
@@ -519,16 +493,15 @@ bool Server::Start(unsigned short port) {
   }
   // Exclusive use: no other socket may bind the same port while we listen.
   BOOL exclusive = TRUE;
-  setsockopt(l, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
-             reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
+  setsockopt(l, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+             sizeof exclusive);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port);
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   int addrLen = sizeof addr;
   u_long nonBlocking = 1;
-  if (bind(l, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(l, SOMAXCONN) != 0 ||
+  if (bind(l, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(l, SOMAXCONN) != 0 ||
       getsockname(l, reinterpret_cast<sockaddr*>(&addr), &addrLen) != 0 ||
       ioctlsocket(l, FIONBIO, &nonBlocking) != 0) {
     closesocket(l);
@@ -592,8 +565,7 @@ unsigned short Server::Port() const {
   return state_->port;
 }
 
-void Server::Route(const std::string& host, const std::string& path,
-                   const Reply& reply) {
+void Server::Route(const std::string& host, const std::string& path, const Reply& reply) {
   std::lock_guard<std::mutex> lock(state_->mu);
   state_->routes.push_back(RouteEntry{host, path, reply});
 }

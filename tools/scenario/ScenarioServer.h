@@ -14,12 +14,12 @@ namespace scenario {
 // One step of a reply, played in order after the request has been read.
 struct Step {
   enum Kind {
-    kSend,          // send bytes in one send() call
-    kPause,         // sleep ms milliseconds
-    kClose,         // graceful close (shutdown + closesocket)
-    kReset,         // abortive close (SO_LINGER 0): the peer sees a reset
-    kHoldOpen,      // keep the connection open, silent, until the peer
-                    // closes or ms milliseconds pass, then close
+    kSend,      // send bytes in one send() call
+    kPause,     // sleep ms milliseconds
+    kClose,     // graceful close (shutdown + closesocket)
+    kReset,     // abortive close (SO_LINGER 0): the peer sees a reset
+    kHoldOpen,  // keep the connection open, silent, until the peer
+                // closes or ms milliseconds pass, then close
   };
   Kind kind = kSend;
   std::string bytes;  // kSend
@@ -44,7 +44,7 @@ struct Reply {
   bool readRequest = true;
 };
 
-Reply Respond(const std::string& bytes);                 // send all, close
+Reply Respond(const std::string& bytes);  // send all, close
 Reply RespondInChunks(const std::string& bytes, std::size_t chunk, int pauseMs);
 Reply RespondKeepAlive(const std::string& bytes, int holdMs);
 // The two below do not read the request. The close drains what the peer
@@ -52,22 +52,20 @@ Reply RespondKeepAlive(const std::string& bytes, int holdMs);
 // peer before it has sent anything, so its send can fail as well. For a reset
 // seen by the first receive after a request, use a reply that reads the
 // request and has the single step kReset.
-Reply CloseAtOnce();                                     // accept, close
+Reply CloseAtOnce();  // accept, close
 Reply ResetAtOnce();
-Reply Silent(int holdMs);                                // read request, say nothing
+Reply Silent(int holdMs);  // read request, say nothing
 
 // Builds a response text: status line, header lines (each "Name: value"),
 // then CR LF CR LF and body.
-std::string HttpResponse(const std::string& statusLine,
-                         const std::vector<std::string>& headerLines,
+std::string HttpResponse(const std::string& statusLine, const std::vector<std::string>& headerLines,
                          const std::string& body);
 
 // A response header of exactly size bytes: the status line, CR LF, then one
 // padding line "X-Pad: aaa..." and, with withEmptyLine, the closing CR LF CR
 // LF (without it the text holds no empty line at all). A size too small for
 // that shape gives the status line with CR LF CR LF (or CR LF) alone.
-std::string HeaderOfSize(const std::string& statusLine, std::size_t size,
-                         bool withEmptyLine);
+std::string HeaderOfSize(const std::string& statusLine, std::size_t size, bool withEmptyLine);
 
 // What one connection brought.
 struct Exchange {
@@ -75,9 +73,8 @@ struct Exchange {
                         // until the peer closed / went quiet)
   std::string host;     // value of the Host header, "" when absent
   std::string path;     // path of the request line, "" when absent
-  bool headerComplete = false;  // the request ended with its empty line
-  int connection = 0;           // 0-based number of the connection, in
-                                // order of acceptance
+  int connection = 0;   // 0-based number of the connection, in
+                        // order of acceptance
   // Times in milliseconds since Start; -1 when it did not happen.
   long long acceptedMs = -1;    // connection accepted
   long long requestEndMs = -1;  // request reading ended, reply began
@@ -85,8 +82,6 @@ struct Exchange {
                                 // (also while draining after our close)
   long long closedMs = -1;      // the server ended the connection
   std::size_t bytesSent = 0;    // reply bytes taken by send()
-  int shortSends = 0;           // send() calls that took fewer bytes than
-                                // offered (the rest was sent again)
 };
 
 class Server {
@@ -117,7 +112,7 @@ class Server {
 
   // Exchanges seen so far, in order of arrival (thread-safe copy). An
   // exchange appears once its request has been read; its later fields
-  // (peerClosedMs, closedMs, bytesSent, shortSends) are filled in when the
+  // (peerClosedMs, closedMs, bytesSent) are filled in when the
   // server has ended that connection.
   std::vector<Exchange> Exchanges() const;
   int ConnectionCount() const;  // connections accepted since Start
