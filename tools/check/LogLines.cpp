@@ -1,0 +1,463 @@
+#include "tools/check/LogLines.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "tools/check/CodeNames.h"
+
+namespace loglines {
+
+using quarvel::LogForm;
+using quarvel::LogPoint;
+
+const char* PointName(LogPoint point) {
+  switch (point) {
+    case LogPoint::kGetStart: return "GetStart";
+    case LogPoint::kWaitWriteFailed: return "WaitWriteFailed";
+    case LogPoint::kSendFailed: return "SendFailed";
+    case LogPoint::kSendDone: return "SendDone";
+    case LogPoint::kWaitReadFailed: return "WaitReadFailed";
+    case LogPoint::kWaitReadDone: return "WaitReadDone";
+    case LogPoint::kSocketError: return "SocketError";
+    case LogPoint::kPeerClosed: return "PeerClosed";
+    case LogPoint::kHeaderFailed: return "HeaderFailed";
+    case LogPoint::kHeaderDone: return "HeaderDone";
+    case LogPoint::kStatusLineDone: return "StatusLineDone";
+    case LogPoint::kBodyDone: return "BodyDone";
+    case LogPoint::kRedirectDone: return "RedirectDone";
+    case LogPoint::kGetFinish: return "GetFinish";
+    case LogPoint::kCheckStart: return "CheckStart";
+    case LogPoint::kFetched: return "Fetched";
+    case LogPoint::kStatusOk: return "StatusOk";
+    case LogPoint::kStatusRedirect: return "StatusRedirect";
+    case LogPoint::kPageBody: return "PageBody";
+    case LogPoint::kEmptyBody: return "EmptyBody";
+    case LogPoint::kNetworkUp: return "NetworkUp";
+    case LogPoint::kUnparsed: return "Unparsed";
+    case LogPoint::kEmptyHeader: return "EmptyHeader";
+    case LogPoint::kLocationMissing: return "LocationMissing";
+    case LogPoint::kLocationFound: return "LocationFound";
+    case LogPoint::kCheckFinish: return "CheckFinish";
+    case LogPoint::kDisconBegin: return "DisconBegin";
+    case LogPoint::kCheckReturned: return "CheckReturned";
+    case LogPoint::kTargetText: return "TargetText";
+    case LogPoint::kRulesFileMissing: return "RulesFileMissing";
+    case LogPoint::kTargetLine: return "TargetLine";
+    case LogPoint::kCannotParse: return "CannotParse";
+    case LogPoint::kProbeUrlRefused: return "ProbeUrlRefused";
+    case LogPoint::kIpLocationUrlRefused: return "IpLocationUrlRefused";
+    case LogPoint::kMarkerRefused: return "MarkerRefused";
+    case LogPoint::kTimeLimitRefused: return "TimeLimitRefused";
+    case LogPoint::kTimeLimitEnded: return "TimeLimitEnded";
+  }
+  return "?";
+}
+
+enum class Kind { kNone, kPoint, kIntro, kValues, kHit };
+
+struct Placement {
+  Kind kind = Kind::kNone;
+  LogPoint point = LogPoint::kGetStart;
+  const quarvel::Province* province = nullptr;
+  const quarvel::ProvinceRule* rule = nullptr;
+  long number = 0;
+  std::size_t valueAt = 0;  // where the value of a line with one begins
+};
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+long Field(const char* text, int digits) {
+  long value = 0;
+  for (int i = 0; i < digits; ++i) value = value * 10 + (text[i] - '0');
+  return value;
+}
+
+// "yyyy-MM-dd hh:mm:ss -> " at text, with a date and time that can be.
+bool IsStamp(const char* text, std::size_t length) {
+  static const char kShape[] = "dddd-dd-dd dd:dd:dd -> ";
+  if (length < sizeof kShape - 1) return false;
+  for (std::size_t i = 0; i + 1 < sizeof kShape; ++i) {
+    if (kShape[i] == 'd' ? !IsDigit(text[i]) : text[i] != kShape[i]) return false;
+  }
+  long month = Field(text + 5, 2), day = Field(text + 8, 2);
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31 && Field(text + 11, 2) <= 23 &&
+         Field(text + 14, 2) <= 59 && Field(text + 17, 2) <= 60;
+}
+
+// Seconds since 1970-01-01 of a stamp (proleptic Gregorian calendar).
+long long StampSeconds(const char* s) {
+  long y = Field(s, 4), m = Field(s + 5, 2), d = Field(s + 8, 2);
+  y -= m <= 2;
+  long era = y / 400, yoe = y - era * 400;
+  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long long days = era * 146097LL + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+  return days * 86400 + Field(s + 11, 2) * 3600 + Field(s + 14, 2) * 60 + Field(s + 17, 2);
+}
+
+bool StartsWith(const char* text, std::size_t length, const char* prefix, std::size_t n) {
+  return length >= n && std::memcmp(text, prefix, n) == 0;
+}
+
+// text is message, sep, a decimal number (n unless any) and, with tail, an
+// optional ",..." after it.
+bool MatchNumber(const char* text, std::size_t length, const char* message, const char* sep,
+                 long n, bool any, bool tail, long* number) {
+  std::size_t m = std::strlen(message), s = std::strlen(sep);
+  if (!StartsWith(text, length, message, m) || !StartsWith(text + m, length - m, sep, s)) {
+    return false;
+  }
+  std::size_t at = m + s, digits = 0;
+  bool negative = at < length && text[at] == '-';
+  long value = 0;
+  for (at += negative; at < length && IsDigit(text[at]) && digits < 9; ++at, ++digits) {
+    value = value * 10 + (text[at] - '0');
+  }
+  if (digits == 0 || (at < length && !(tail && text[at] == ','))) return false;
+  *number = negative ? -value : value;
+  return any || *number == n;
+}
+
+bool MatchLine(const quarvel::LogPointLine& line, const char* text, std::size_t length,
+               long* number) {
+  if (line.message == nullptr) return false;
+  std::size_t m = std::strlen(line.message);
+  bool own = line.n == 0;  // the point brings its own number
+  switch (line.form) {
+    case LogForm::kNumbered:
+      return MatchNumber(text, length, line.message, " -> ", line.n, own, false, number);
+    case LogForm::kCompact:
+      return MatchNumber(text, length, line.message, "-> ", line.n, own, false, number);
+    case LogForm::kWithValue:
+      return StartsWith(text, length, line.message, m) && length > m && text[m] == ' ';
+    case LogForm::kText:
+      if (m > 0 && line.message[m - 1] == '\n') --m;
+      return length == m && std::memcmp(text, line.message, m) == 0;
+    case LogForm::kValue: return false;
+  }
+  return false;
+}
+
+bool MatchProvinceLine(const quarvel::LogLine& line, const char* text, std::size_t length,
+                       bool tail) {
+  long number = 0;
+  return line.message != nullptr &&
+         MatchNumber(text, length, line.message, " -> ", line.n, false, tail, &number);
+}
+
+// The placing of text in one edition's tables; expected: a value point
+// (kValue form) the text may be, or -1.
+bool MatchTables(const EditionTables* tables, const char* text, std::size_t length, int expected,
+                 Placement* placed) {
+    if (tables == nullptr) return false;
+    const quarvel::LogPointTable& points = *tables->logPoints;
+    for (std::size_t i = 0; i < points.count; ++i) {
+      if (MatchLine(points.lines[i], text, length, &placed->number)) {
+        placed->kind = Kind::kPoint;
+        placed->point = points.lines[i].point;
+        if (points.lines[i].form == LogForm::kWithValue) {
+          placed->valueAt = std::strlen(points.lines[i].message) + 1;
+        }
+        return true;
+      }
+    }
+    const quarvel::ProvinceTable& provinces = *tables->provinces;
+    for (std::size_t p = 0; p < provinces.count; ++p) {
+      const quarvel::Province& province = provinces.provinces[p];
+      placed->province = &province;
+      if (MatchProvinceLine(province.introLine, text, length, false)) {
+        placed->kind = Kind::kIntro;
+        return true;
+      }
+      if (MatchProvinceLine(province.valuesLine, text, length, true)) {
+        placed->kind = Kind::kValues;
+        return true;
+      }
+      for (std::size_t r = 0; r < province.ruleCount; ++r) {
+        if (MatchProvinceLine(province.rules[r].hitLine, text, length, false)) {
+          placed->kind = Kind::kHit;
+          placed->rule = &province.rules[r];
+          return true;
+        }
+      }
+    }
+    for (std::size_t i = 0; i < points.count; ++i) {
+      if (points.lines[i].form == LogForm::kValue && static_cast<int>(points.lines[i].point) == expected) {
+        placed->kind = Kind::kPoint;
+        placed->point = points.lines[i].point;
+        return true;
+      }
+    }
+    return false;
+}
+
+void NameOf(const Placement& placed, char* name) {
+  switch (placed.kind) {
+    case Kind::kPoint: std::snprintf(name, kNameSize, "%s", PointName(placed.point)); return;
+    case Kind::kIntro:
+      std::snprintf(name, kNameSize, "Intro [%s]", placed.province->section);
+      return;
+    case Kind::kValues:
+      std::snprintf(name, kNameSize, "Values [%s]", placed.province->section);
+      return;
+    case Kind::kHit:
+      std::snprintf(name, kNameSize, "Hit [%s] %s", placed.province->section, placed.rule->key);
+      return;
+    case Kind::kNone: name[0] = '\0'; return;
+  }
+}
+
+// Where in a call a line stands: a line ranked below the one before begins
+// the next call.
+int RankOf(const Placement& placed) {
+  if (placed.kind != Kind::kPoint) return 3;
+  switch (placed.point) {
+    case LogPoint::kProbeUrlRefused: case LogPoint::kIpLocationUrlRefused:
+    case LogPoint::kMarkerRefused: case LogPoint::kTimeLimitRefused:
+    case LogPoint::kDisconBegin: case LogPoint::kCheckStart:
+      return 0;
+    case LogPoint::kFetched: case LogPoint::kStatusOk: case LogPoint::kStatusRedirect:
+    case LogPoint::kPageBody: case LogPoint::kEmptyBody: case LogPoint::kNetworkUp:
+    case LogPoint::kUnparsed: case LogPoint::kEmptyHeader: case LogPoint::kLocationMissing:
+    case LogPoint::kLocationFound: case LogPoint::kCheckFinish:
+      return 2;
+    case LogPoint::kCheckReturned: case LogPoint::kTargetText: case LogPoint::kRulesFileMissing:
+    case LogPoint::kTargetLine: case LogPoint::kCannotParse:
+      return 3;
+    case LogPoint::kTimeLimitEnded: return 4;
+    default: return 1;  // Get
+  }
+}
+
+// Why the line came a second or more after the one before it.
+const char* WaitReason(const Placement& placed, Edition edition, bool callBegins) {
+  if (callBegins) return "no call ran: the host's pause between calls";
+  if (placed.kind != Kind::kPoint) return "reading the rules file";
+  switch (placed.point) {
+    case LogPoint::kTimeLimitEnded: return "the time limit ([Probe] TimeLimitMs)";
+    case LogPoint::kWaitReadFailed: case LogPoint::kWaitWriteFailed:
+      return "the set wait time (SetTimeOut) ran out";
+    case LogPoint::kWaitReadDone: return "the server's answer, within the set wait time";
+    case LogPoint::kGetStart: case LogPoint::kSendDone: case LogPoint::kSendFailed:
+      return "the look-ups and the connect";
+    default:
+      return edition == Edition::kEarlier
+                 ? "a receive without time-out: the server held the connection"
+                 : "the receive time-out (1 s per receive)";
+  }
+}
+
+bool IsStatusPoint(LogPoint point, const char** status) {
+  switch (point) {
+    case LogPoint::kStatusOk: case LogPoint::kBodyDone: case LogPoint::kEmptyBody:
+    case LogPoint::kNetworkUp: case LogPoint::kUnparsed: case LogPoint::kPageBody:
+      *status = "200 OK";
+      return true;
+    case LogPoint::kStatusRedirect: case LogPoint::kRedirectDone: case LogPoint::kLocationFound:
+    case LogPoint::kLocationMissing: case LogPoint::kEmptyHeader:
+      *status = "redirect";
+      return true;
+    case LogPoint::kWaitReadFailed: case LogPoint::kWaitWriteFailed: case LogPoint::kSendFailed:
+    case LogPoint::kHeaderFailed: case LogPoint::kPeerClosed: case LogPoint::kSocketError:
+      *status = "no answer";
+      return true;
+    default: return false;
+  }
+}
+
+void CopyTarget(char* target, const char* text, std::size_t length) {
+  while (length > 0 && text[0] == ' ') ++text, --length;
+  std::size_t n = length < kTargetSize - 1 ? length : kTargetSize - 1;
+  std::memcpy(target, text, n);
+  target[n] = '\0';
+  for (std::size_t i = 0; i < n; ++i) {
+    if (target[i] == '\0') target[i] = ' ';  // a NUL of the file ends no text here
+  }
+}
+
+const char* const kNoRuleHit = "0 Unclassified: no rule matched";
+
+}  // namespace
+
+Reader::Reader(const EditionTables* current, const EditionTables* earlier, Sink* sink)
+    : current_(current), earlier_(earlier), sink_(sink) {}
+
+void Reader::Feed(const char* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (bytes[i] == '\n') {
+      EndLine();
+      continue;
+    }
+    if (kept_ < kLineCapacity) buffer_[kept_++] = bytes[i];
+    lastByte_ = bytes[i];
+    ++full_;
+  }
+}
+
+void Reader::Finish() {
+  if (full_ > 0) EndLine();
+  CloseCall();
+}
+
+void Reader::EndLine() {
+  ++lineNumber_;
+  std::size_t length = kept_, full = full_;
+  // Text mode writes "\n" as CR LF; a target's own CR LF stands as CR CR LF.
+  while (length > 0 && length == full && buffer_[length - 1] == '\r') --length, --full;
+  if (length < full && lastByte_ == '\r') --full;
+  const char* text = buffer_;
+  // A record written without a line end runs into the next: split at the stamp.
+  for (std::size_t at = IsStamp(text, length) ? kStampLength + 4 : 1; at + kStampLength < length;
+       ++at) {
+    if (text[at + 4] == '-' && IsStamp(text + at, length - at)) {
+      Place(text, at, at);
+      text += at, length -= at, full -= at;
+      at = kStampLength + 3;
+    }
+  }
+  Place(text, length, full);
+  kept_ = full_ = 0;
+}
+
+void Reader::Place(const char* bytes, std::size_t length, std::size_t fullLength) {
+  Line line = {lineNumber_, bytes, length, fullLength, IsStamp(bytes, length), {}, Edition::kNone,
+               false, -1, nullptr};
+  Placement placed;
+  if (!line.stamped) {
+    if (valueOpen_ >= 0) {
+      line.continuation = true;
+      std::memcpy(line.name, valueName_, kNameSize);
+      line.edition = valueEdition_;
+    }
+    sink_->OnLine(line);
+    return;
+  }
+  const char* message = bytes + kStampLength + 4;
+  std::size_t messageLength = length - kStampLength - 4;
+  long long time = StampSeconds(bytes);
+  line.gapSeconds = lastTime_ < 0 ? -1 : time - lastTime_;
+  lastTime_ = time;
+  bool placedHere = PlaceStamped(&line, message, messageLength, &placed);
+  bool callBegins = false;
+  if (placedHere) {
+    int rank = RankOf(placed);
+    callBegins = callOpen_ && rank < lastRank_;
+    if (callBegins) CloseCall();
+    lastRank_ = rank;
+  }
+  if (line.gapSeconds >= 1) {
+    line.waitReason = placedHere ? WaitReason(placed, line.edition, callBegins)
+                                 : "not known: the line is none of the library's";
+  }
+  sink_->OnLine(line);
+  if (placedHere) Account(line, placed, message, messageLength);
+}
+
+bool Reader::PlaceStamped(Line* line, const char* message, std::size_t length, Placement* placed) {
+  Placement fromCurrent, fromEarlier;
+  bool current = MatchTables(current_, message, length, valueExpected_, &fromCurrent);
+  bool earlier = MatchTables(earlier_, message, length, valueExpected_, &fromEarlier);
+  valueOpen_ = valueExpected_ = -1;
+  if (!current && !earlier) return false;
+  char currentName[kNameSize], earlierName[kNameSize];
+  NameOf(fromCurrent, currentName);
+  NameOf(fromEarlier, earlierName);
+  bool preferEarlier = earlier && (!current || lastEdition_ == Edition::kEarlier);
+  *placed = preferEarlier ? fromEarlier : fromCurrent;
+  std::memcpy(line->name, preferEarlier ? earlierName : currentName, kNameSize);
+  line->edition = current && earlier && std::strcmp(currentName, earlierName) == 0
+                      ? Edition::kBoth
+                  : preferEarlier ? Edition::kEarlier
+                                  : Edition::kCurrent;
+  if (line->edition != Edition::kBoth) lastEdition_ = line->edition;
+  if (placed->kind != Kind::kPoint) return true;
+  if (placed->point == LogPoint::kStatusOk) valueExpected_ = static_cast<int>(LogPoint::kPageBody);
+  if (placed->point == LogPoint::kCheckReturned) {
+    valueExpected_ = static_cast<int>(LogPoint::kTargetText);
+  }
+  if (placed->point == LogPoint::kPageBody || placed->point == LogPoint::kTargetText ||
+      placed->point == LogPoint::kTargetLine) {
+    valueOpen_ = static_cast<int>(placed->point);
+    std::memcpy(valueName_, line->name, kNameSize);
+    valueEdition_ = line->edition;
+  }
+  return true;
+}
+
+void Reader::Account(const Line& line, const Placement& placed, const char* message,
+                     std::size_t length) {
+  if (!callOpen_) {
+    call_ = Call{};
+    call_.kind = "Get";
+    call_.firstLine = line.number;
+    call_.status = "not logged";
+    std::snprintf(call_.result, kNameSize, "not logged");
+    callOpen_ = true;
+    hasTarget_ = false;
+  }
+  call_.lastLine = line.number;
+  int rank = RankOf(placed);
+  if (rank == 3 || (placed.kind == Kind::kPoint && placed.point == LogPoint::kDisconBegin)) {
+    call_.kind = "CheckNetDisconType";
+  } else if ((rank == 2 || (placed.kind == Kind::kPoint && placed.point == LogPoint::kCheckStart)) &&
+             std::strcmp(call_.kind, "Get") == 0) {
+    call_.kind = "CheckRedirction";
+  }
+  if (placed.kind == Kind::kIntro || placed.kind == Kind::kValues) {
+    bool silentHit = false;
+    for (std::size_t r = 0; r < placed.province->ruleCount; ++r) {
+      silentHit = silentHit || placed.province->rules[r].hitLine.message == nullptr;
+    }
+    std::snprintf(call_.result, kNameSize, "%s",
+                  silentHit ? "not logged: this edition logs no hit of this province"
+                            : kNoRuleHit);
+    return;
+  }
+  if (placed.kind == Kind::kHit) {
+    std::snprintf(call_.rule, kNameSize, "[%s] %s", placed.province->section, placed.rule->key);
+    std::snprintf(call_.result, kNameSize, "%d %s", static_cast<int>(placed.rule->code),
+                  codes::DisconName(placed.rule->code));
+    return;
+  }
+  const char* status = nullptr;
+  if (IsStatusPoint(placed.point, &status)) call_.status = status;
+  const char* result = nullptr;
+  switch (placed.point) {
+    case LogPoint::kGetFinish: ++call_.fetches; break;
+    case LogPoint::kNetworkUp: result = "3 NetworkUp"; break;
+    case LogPoint::kEmptyBody: case LogPoint::kEmptyHeader: case LogPoint::kLocationMissing:
+      result = "0 NoTarget";
+      break;
+    case LogPoint::kUnparsed: result = "2 TargetUnparsed"; break;
+    case LogPoint::kLocationFound: result = "1 TargetFound"; break;
+    case LogPoint::kCheckReturned:
+      std::snprintf(call_.result, kNameSize, "%ld %s", placed.number,
+                    codes::RedirectionName(static_cast<int>(placed.number)));
+      break;
+    case LogPoint::kRulesFileMissing: result = "0 Unclassified: no rules file"; break;
+    case LogPoint::kCannotParse: result = "0 Unclassified: no target"; break;
+    case LogPoint::kTargetLine: {
+      std::size_t end = length;  // a one-line target ends in "-> N"
+      for (std::size_t i = placed.valueAt; i + 3 <= length; ++i) {
+        if (std::memcmp(message + i, "-> ", 3) == 0) end = i;
+      }
+      CopyTarget(call_.target, message + placed.valueAt, end - placed.valueAt);
+      result = kNoRuleHit;
+      break;
+    }
+    case LogPoint::kTargetText: CopyTarget(call_.target, message, length); break;
+    case LogPoint::kTimeLimitEnded: call_.timeLimitEnded = true; break;
+    default: break;
+  }
+  if (result != nullptr) std::snprintf(call_.result, kNameSize, "%s", result);
+}
+
+void Reader::CloseCall() {
+  if (!callOpen_) return;
+  callOpen_ = false;
+  lastRank_ = -1;
+  sink_->OnCall(call_);
+}
+
+}  // namespace loglines
