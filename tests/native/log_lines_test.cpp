@@ -2,8 +2,6 @@
 // tables and formatters) and over what a user's file may hold besides:
 // truncated lines, bytes that are no GBK, NUL bytes, very long lines, records
 // run together, and both editions mixed.
-#include "tools/check/LogLines.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,15 +9,14 @@
 #include "current/Edition.h"
 #include "earlier/Edition.h"
 #include "support/LogFormat.h"
+#include "tools/check/LogLines.h"
 
 namespace {
 
 using quarvel::LogPoint;
 
-const loglines::EditionTables kCurrent = {&quarvel::kCurrentLogPoints,
-                                          &quarvel::kCurrentProvinces};
-const loglines::EditionTables kEarlier = {&quarvel::kEarlierLogPoints,
-                                          &quarvel::kEarlierProvinces};
+const loglines::EditionTables kCurrent = {&quarvel::kCurrentLogPoints, &quarvel::kCurrentProvinces};
+const loglines::EditionTables kEarlier = {&quarvel::kEarlierLogPoints, &quarvel::kEarlierProvinces};
 
 // One record as the edition's log point writes it, after a time stamp of
 // second s, each "\n" stood as CR LF the way text mode writes it.
@@ -40,12 +37,16 @@ std::string Record(int s, const loglines::EditionTables& edition, LogPoint point
       case quarvel::LogForm::kCompact:
         quarvel::FormatCompact(text, sizeof text, line.message, number);
         break;
-      case quarvel::LogForm::kText: snprintf(text, sizeof text, "%s", line.message); break;
-      case quarvel::LogForm::kValue: snprintf(text, sizeof text, "%s", value); break;
+      case quarvel::LogForm::kText:
+        snprintf(text, sizeof text, "%s", line.message);
+        break;
+      case quarvel::LogForm::kValue:
+        snprintf(text, sizeof text, "%s", value);
+        break;
     }
   }
-  std::string out = "2026-12-07 10:00:" + std::string(s < 10 ? "0" : "") + std::to_string(s) +
-                    " -> ";
+  std::string out =
+      "2026-12-07 10:00:" + std::string(s < 10 ? "0" : "") + std::to_string(s) + " -> ";
   for (char c : std::string(text)) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
   return out;
 }
@@ -113,10 +114,10 @@ TEST(LogLines, PlacesAndSurvives) {
        "[ShanXi] AccountExpirePage,2 AccountExpire} 7:GetFinish/c~2 "
        "{Get,not logged,,,not logged} "},
       {"the earlier edition's body and target values",
-       Record(0, kEarlier, LogPoint::kStatusOk) + Record(0, kEarlier, LogPoint::kPageBody, "<p>\nx\n") +
+       Record(0, kEarlier, LogPoint::kStatusOk) +
+           Record(0, kEarlier, LogPoint::kPageBody, "<p>\nx\n") +
            Record(0, kEarlier, LogPoint::kCheckReturned, "", 1) +
-           Record(0, kEarlier, LogPoint::kTargetText, " http://t/\n") +
-           HitRecord(0, anHui, 1),
+           Record(0, kEarlier, LogPoint::kTargetText, " http://t/\n") + HitRecord(0, anHui, 1),
        "1:StatusOk/e 2:PageBody/e 3:PageBody+/e 4:CheckReturned/e 5:TargetText/e "
        "6:Hit [AnHui] ErrPasswordPage/e {CheckNetDisconType,200 OK,http://t/,"
        "[AnHui] ErrPasswordPage,1 ErrPassword} "},
@@ -124,10 +125,10 @@ TEST(LogLines, PlacesAndSurvives) {
        Record(0, kEarlier, LogPoint::kStatusOk) + Record(0, kEarlier, LogPoint::kPageBody, "<p>") +
            Record(0, kEarlier, LogPoint::kCheckFinish),
        "1:StatusOk/e 2:PageBody/e 2:CheckFinish/e {CheckRedirction,200 OK,,,not logged} "},
-      {"truncated at the end of the file", stamp + "TZHttp::Get fin",
-       "1:?/- "},
-      {"no GBK, NUL bytes, a bare stamp", stamp + "\xFF\x80\xFE\r\n" + std::string("a\0b\r\n", 5) +
-           stamp + "\r\n" + "2026-99-99 99:99:99 -> x\r\n",
+      {"truncated at the end of the file", stamp + "TZHttp::Get fin", "1:?/- "},
+      {"no GBK, NUL bytes, a bare stamp",
+       stamp + "\xFF\x80\xFE\r\n" + std::string("a\0b\r\n", 5) + stamp + "\r\n" +
+           "2026-99-99 99:99:99 -> x\r\n",
        "1:?/- 2:?/- 3:?/- 4:?/- "},
       {"a very long line, then a line that is placed",
        stamp + std::string(100000, '\xB0') + "\r\n" + Record(0, kCurrent, LogPoint::kNetworkUp),

@@ -21,13 +21,18 @@ constexpr std::size_t kReadChunk = 1 << 16;
 constexpr std::size_t kOutputChunk = 1 << 16;  // units gathered before a write
 constexpr UINT kGbk = 936;
 constexpr std::size_t kLongestValueShown = 100;  // bytes of a value the text output shows
-constexpr int kLineBufferUnits = static_cast<int>(loglines::kLineCapacity);  // a byte, a unit at most
+constexpr int kLineBufferUnits =
+    static_cast<int>(loglines::kLineCapacity);  // a byte, a unit at most
 
 void Out(const std::wstring& text) { textout::Write(GetStdHandle(STD_OUTPUT_HANDLE), text); }
 
-std::wstring Text(const std::string& ansi) { return textout::VisibleNarrow(ansi.data(), ansi.size()); }
+std::wstring Text(const std::string& ansi) {
+  return textout::VisibleNarrow(ansi.data(), ansi.size());
+}
 std::wstring Json(const std::string& ansi) { return textout::JsonNarrow(ansi.data(), ansi.size()); }
-std::wstring JsonWide(const std::wstring& text) { return textout::JsonWide(text.c_str(), text.size()); }
+std::wstring JsonWide(const std::wstring& text) {
+  return textout::JsonWide(text.c_str(), text.size());
+}
 
 const wchar_t* EditionName(const quarvel::Edition& edition) {
   return &edition == &quarvel::kEarlierEdition ? L"earlier" : L"current";
@@ -49,8 +54,8 @@ std::wstring Where(const lint::Finding& f) {
 
 std::wstring RulesText(const std::wstring& path, const quarvel::Edition& edition,
                        const lint::Report& r) {
-  std::wstring out = L"file: " + path + L"\nedition: " + EditionName(edition) +
-                     L"\nencoding: " + Text(r.encoding) + L"\n";
+  std::wstring out = L"file: " + path + L"\nedition: " + EditionName(edition) + L"\nencoding: " +
+                     Text(r.encoding) + L"\n";
   for (const lint::Value& v : r.values) {
     out += (v.note.empty() ? L"value: [" : L"problem: [") + Text(v.section) + L"] " + Text(v.key);
     std::string shown = v.value.size() <= kLongestValueShown
@@ -92,9 +97,9 @@ std::wstring RulesJson(const std::wstring& path, const quarvel::Edition& edition
   out += L"],\"provinces\":[";
   for (std::size_t i = 0; i < r.provinces.size(); ++i) {
     const lint::Province& p = r.provinces[i];
-    out += (i ? L",{" : L"{") + (L"\"section\":" + Json(p.section)) + L",\"code\":" +
-           Json(p.code) + L",\"recognised\":" + Names(p.recognised, true) +
-           L",\"notRecognised\":" + Names(p.missed, true) + L"}";
+    out += (i ? L",{" : L"{") + (L"\"section\":" + Json(p.section)) + L",\"code\":" + Json(p.code) +
+           L",\"recognised\":" + Names(p.recognised, true) + L",\"notRecognised\":" +
+           Names(p.missed, true) + L"}";
   }
   return out + L"],\"sound\":" + (r.sound ? L"true" : L"false") + L"}\n";
 }
@@ -126,7 +131,8 @@ void AppendGbk(std::wstring* out, const char* bytes, std::size_t length, bool js
       at = run;
       continue;
     }
-    std::wstring one = json ? textout::JsonNarrow(bytes + at, 1) : textout::VisibleNarrow(bytes + at, 1);
+    std::wstring one =
+        json ? textout::JsonNarrow(bytes + at, 1) : textout::VisibleNarrow(bytes + at, 1);
     out->append(json ? one.substr(1, one.size() - 2) : one);
     ++at;
   }
@@ -134,10 +140,14 @@ void AppendGbk(std::wstring* out, const char* bytes, std::size_t length, bool js
 
 const wchar_t* EditionMark(loglines::Edition edition) {
   switch (edition) {
-    case loglines::Edition::kCurrent: return L"current";
-    case loglines::Edition::kEarlier: return L"earlier";
-    case loglines::Edition::kBoth: return L"both";
-    case loglines::Edition::kNone: break;
+    case loglines::Edition::kCurrent:
+      return L"current";
+    case loglines::Edition::kEarlier:
+      return L"earlier";
+    case loglines::Edition::kBoth:
+      return L"both";
+    case loglines::Edition::kNone:
+      break;
   }
   return L"-";
 }
@@ -153,8 +163,8 @@ class Printer : public loglines::Sink {
   }
   void OnLine(const loglines::Line& line) override {
     std::wstring name = kit::Widen(line.name);
-    std::wstring time = line.stamped ? std::wstring(line.bytes, line.bytes + 8 + 11).substr(11)
-                                     : std::wstring();
+    std::wstring time =
+        line.stamped ? std::wstring(line.bytes, line.bytes + 8 + 11).substr(11) : std::wstring();
     std::wstring gap = line.gapSeconds < 0 ? L"" : L"+" + std::to_wstring(line.gapSeconds) + L"s";
     if (json_) {
       out_ += L"{\"line\":" + std::to_wstring(line.number) + L",\"time\":\"" + time +
@@ -169,7 +179,9 @@ class Printer : public loglines::Sink {
       wchar_t head[96];
       std::swprintf(head, 96, L"%6lld %-8ls %-6ls %-7ls %-30ls ", line.number, time.c_str(),
                     gap.c_str(), EditionMark(line.edition),
-                    (line.continuation ? L"  ..." : name.empty() ? L"?" : name.c_str()));
+                    (line.continuation ? L"  ..."
+                     : name.empty()    ? L"?"
+                                       : name.c_str()));
       out_ += head;
       AppendGbk(&out_, line.bytes + (line.stamped ? loglines::kStampLength + 4 : 0),
                 line.length - (line.stamped ? loglines::kStampLength + 4 : 0), false);

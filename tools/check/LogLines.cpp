@@ -10,48 +10,76 @@ namespace loglines {
 using quarvel::LogForm;
 using quarvel::LogPoint;
 
-const char* PointName(LogPoint point) {
-  switch (point) {
-    case LogPoint::kGetStart: return "GetStart";
-    case LogPoint::kWaitWriteFailed: return "WaitWriteFailed";
-    case LogPoint::kSendFailed: return "SendFailed";
-    case LogPoint::kSendDone: return "SendDone";
-    case LogPoint::kWaitReadFailed: return "WaitReadFailed";
-    case LogPoint::kWaitReadDone: return "WaitReadDone";
-    case LogPoint::kSocketError: return "SocketError";
-    case LogPoint::kPeerClosed: return "PeerClosed";
-    case LogPoint::kHeaderFailed: return "HeaderFailed";
-    case LogPoint::kHeaderDone: return "HeaderDone";
-    case LogPoint::kStatusLineDone: return "StatusLineDone";
-    case LogPoint::kBodyDone: return "BodyDone";
-    case LogPoint::kRedirectDone: return "RedirectDone";
-    case LogPoint::kGetFinish: return "GetFinish";
-    case LogPoint::kCheckStart: return "CheckStart";
-    case LogPoint::kFetched: return "Fetched";
-    case LogPoint::kStatusOk: return "StatusOk";
-    case LogPoint::kStatusRedirect: return "StatusRedirect";
-    case LogPoint::kPageBody: return "PageBody";
-    case LogPoint::kEmptyBody: return "EmptyBody";
-    case LogPoint::kNetworkUp: return "NetworkUp";
-    case LogPoint::kUnparsed: return "Unparsed";
-    case LogPoint::kEmptyHeader: return "EmptyHeader";
-    case LogPoint::kLocationMissing: return "LocationMissing";
-    case LogPoint::kLocationFound: return "LocationFound";
-    case LogPoint::kCheckFinish: return "CheckFinish";
-    case LogPoint::kDisconBegin: return "DisconBegin";
-    case LogPoint::kCheckReturned: return "CheckReturned";
-    case LogPoint::kTargetText: return "TargetText";
-    case LogPoint::kRulesFileMissing: return "RulesFileMissing";
-    case LogPoint::kTargetLine: return "TargetLine";
-    case LogPoint::kCannotParse: return "CannotParse";
-    case LogPoint::kProbeUrlRefused: return "ProbeUrlRefused";
-    case LogPoint::kIpLocationUrlRefused: return "IpLocationUrlRefused";
-    case LogPoint::kMarkerRefused: return "MarkerRefused";
-    case LogPoint::kTimeLimitRefused: return "TimeLimitRefused";
-    case LogPoint::kTimeLimitEnded: return "TimeLimitEnded";
-  }
-  return "?";
-}
+namespace {
+
+constexpr const char* k200 = "200 OK";
+constexpr const char* kRedirect = "redirect";
+constexpr const char* kNoAnswer = "no answer";
+constexpr const char* kSetWait = "the set wait time (SetTimeOut) ran out";
+constexpr const char* kConnect = "the look-ups and the connect";
+
+// What the reader knows of each log point, in the order of LogPoint: its
+// name; where in a call its line stands (0 before the fetch, 1 Get, 2 the
+// redirection check, 3 the dispatch, 4 after: a line ranked below the one
+// before begins the next call); the status class of the answer it shows; why
+// a wait that ended at it took so long (null: a receive); the call's result
+// it tells.
+struct PointFacts {
+  const char* name;
+  int rank;
+  const char* status;
+  const char* wait;
+  const char* result;
+};
+
+constexpr PointFacts kFacts[] = {
+    {"GetStart", 1, nullptr, kConnect, nullptr},
+    {"WaitWriteFailed", 1, kNoAnswer, kSetWait, nullptr},
+    {"SendFailed", 1, kNoAnswer, kConnect, nullptr},
+    {"SendDone", 1, nullptr, kConnect, nullptr},
+    {"WaitReadFailed", 1, kNoAnswer, kSetWait, nullptr},
+    {"WaitReadDone", 1, nullptr, "the server's answer, within the set wait time", nullptr},
+    {"SocketError", 1, kNoAnswer, nullptr, nullptr},
+    {"PeerClosed", 1, kNoAnswer, nullptr, nullptr},
+    {"HeaderFailed", 1, kNoAnswer, nullptr, nullptr},
+    {"HeaderDone", 1, nullptr, nullptr, nullptr},
+    {"StatusLineDone", 1, nullptr, nullptr, nullptr},
+    {"BodyDone", 1, k200, nullptr, nullptr},
+    {"RedirectDone", 1, kRedirect, nullptr, nullptr},
+    {"GetFinish", 1, nullptr, nullptr, nullptr},
+    {"CheckStart", 0, nullptr, nullptr, nullptr},
+    {"Fetched", 2, nullptr, nullptr, nullptr},
+    {"StatusOk", 2, k200, nullptr, nullptr},
+    {"StatusRedirect", 2, kRedirect, nullptr, nullptr},
+    {"PageBody", 2, k200, nullptr, nullptr},
+    {"EmptyBody", 2, k200, nullptr, "0 NoTarget"},
+    {"NetworkUp", 2, k200, nullptr, "3 NetworkUp"},
+    {"Unparsed", 2, k200, nullptr, "2 TargetUnparsed"},
+    {"EmptyHeader", 2, kRedirect, nullptr, "0 NoTarget"},
+    {"LocationMissing", 2, kRedirect, nullptr, "0 NoTarget"},
+    {"LocationFound", 2, kRedirect, nullptr, "1 TargetFound"},
+    {"CheckFinish", 2, nullptr, nullptr, nullptr},
+    {"DisconBegin", 0, nullptr, nullptr, nullptr},
+    {"CheckReturned", 3, nullptr, nullptr, nullptr},
+    {"TargetText", 3, nullptr, nullptr, nullptr},
+    {"RulesFileMissing", 3, nullptr, nullptr, "0 Unclassified: no rules file"},
+    {"TargetLine", 3, nullptr, nullptr, "0 Unclassified: no rule matched"},
+    {"CannotParse", 3, nullptr, nullptr, "0 Unclassified: no target"},
+    {"ProbeUrlRefused", 0, nullptr, nullptr, nullptr},
+    {"IpLocationUrlRefused", 0, nullptr, nullptr, nullptr},
+    {"MarkerRefused", 0, nullptr, nullptr, nullptr},
+    {"TimeLimitRefused", 0, nullptr, nullptr, nullptr},
+    {"TimeLimitEnded", 4, nullptr, "the time limit ([Probe] TimeLimitMs)", nullptr},
+};
+static_assert(sizeof kFacts / sizeof kFacts[0] ==
+                  static_cast<std::size_t>(LogPoint::kTimeLimitEnded) + 1,
+              "one entry per log point, in the order of LogPoint");
+
+const PointFacts& FactsOf(LogPoint point) { return kFacts[static_cast<std::size_t>(point)]; }
+
+}  // namespace
+
+const char* PointName(LogPoint point) { return FactsOf(point).name; }
 
 enum class Kind { kNone, kPoint, kIntro, kValues, kHit };
 
@@ -102,8 +130,8 @@ bool StartsWith(const char* text, std::size_t length, const char* prefix, std::s
 
 // text is message, sep, a decimal number (n unless any) and, with tail, an
 // optional ",..." after it.
-bool MatchNumber(const char* text, std::size_t length, const char* message, const char* sep,
-                 long n, bool any, bool tail, long* number) {
+bool MatchNumber(const char* text, std::size_t length, const char* message, const char* sep, long n,
+                 bool any, bool tail, long* number) {
   std::size_t m = std::strlen(message), s = std::strlen(sep);
   if (!StartsWith(text, length, message, m) || !StartsWith(text + m, length - m, sep, s)) {
     return false;
@@ -134,7 +162,8 @@ bool MatchLine(const quarvel::LogPointLine& line, const char* text, std::size_t 
     case LogForm::kText:
       if (m > 0 && line.message[m - 1] == '\n') --m;
       return length == m && std::memcmp(text, line.message, m) == 0;
-    case LogForm::kValue: return false;
+    case LogForm::kValue:
+      return false;
   }
   return false;
 }
@@ -150,51 +179,54 @@ bool MatchProvinceLine(const quarvel::LogLine& line, const char* text, std::size
 // (kValue form) the text may be, or -1.
 bool MatchTables(const EditionTables* tables, const char* text, std::size_t length, int expected,
                  Placement* placed) {
-    if (tables == nullptr) return false;
-    const quarvel::LogPointTable& points = *tables->logPoints;
-    for (std::size_t i = 0; i < points.count; ++i) {
-      if (MatchLine(points.lines[i], text, length, &placed->number)) {
-        placed->kind = Kind::kPoint;
-        placed->point = points.lines[i].point;
-        if (points.lines[i].form == LogForm::kWithValue) {
-          placed->valueAt = std::strlen(points.lines[i].message) + 1;
-        }
+  if (tables == nullptr) return false;
+  const quarvel::LogPointTable& points = *tables->logPoints;
+  for (std::size_t i = 0; i < points.count; ++i) {
+    if (MatchLine(points.lines[i], text, length, &placed->number)) {
+      placed->kind = Kind::kPoint;
+      placed->point = points.lines[i].point;
+      if (points.lines[i].form == LogForm::kWithValue) {
+        placed->valueAt = std::strlen(points.lines[i].message) + 1;
+      }
+      return true;
+    }
+  }
+  const quarvel::ProvinceTable& provinces = *tables->provinces;
+  for (std::size_t p = 0; p < provinces.count; ++p) {
+    const quarvel::Province& province = provinces.provinces[p];
+    placed->province = &province;
+    if (MatchProvinceLine(province.introLine, text, length, false)) {
+      placed->kind = Kind::kIntro;
+      return true;
+    }
+    if (MatchProvinceLine(province.valuesLine, text, length, true)) {
+      placed->kind = Kind::kValues;
+      return true;
+    }
+    for (std::size_t r = 0; r < province.ruleCount; ++r) {
+      if (MatchProvinceLine(province.rules[r].hitLine, text, length, false)) {
+        placed->kind = Kind::kHit;
+        placed->rule = &province.rules[r];
         return true;
       }
     }
-    const quarvel::ProvinceTable& provinces = *tables->provinces;
-    for (std::size_t p = 0; p < provinces.count; ++p) {
-      const quarvel::Province& province = provinces.provinces[p];
-      placed->province = &province;
-      if (MatchProvinceLine(province.introLine, text, length, false)) {
-        placed->kind = Kind::kIntro;
-        return true;
-      }
-      if (MatchProvinceLine(province.valuesLine, text, length, true)) {
-        placed->kind = Kind::kValues;
-        return true;
-      }
-      for (std::size_t r = 0; r < province.ruleCount; ++r) {
-        if (MatchProvinceLine(province.rules[r].hitLine, text, length, false)) {
-          placed->kind = Kind::kHit;
-          placed->rule = &province.rules[r];
-          return true;
-        }
-      }
+  }
+  for (std::size_t i = 0; i < points.count; ++i) {
+    if (points.lines[i].form == LogForm::kValue &&
+        static_cast<int>(points.lines[i].point) == expected) {
+      placed->kind = Kind::kPoint;
+      placed->point = points.lines[i].point;
+      return true;
     }
-    for (std::size_t i = 0; i < points.count; ++i) {
-      if (points.lines[i].form == LogForm::kValue && static_cast<int>(points.lines[i].point) == expected) {
-        placed->kind = Kind::kPoint;
-        placed->point = points.lines[i].point;
-        return true;
-      }
-    }
-    return false;
+  }
+  return false;
 }
 
 void NameOf(const Placement& placed, char* name) {
   switch (placed.kind) {
-    case Kind::kPoint: std::snprintf(name, kNameSize, "%s", PointName(placed.point)); return;
+    case Kind::kPoint:
+      std::snprintf(name, kNameSize, "%s", PointName(placed.point));
+      return;
     case Kind::kIntro:
       std::snprintf(name, kNameSize, "Intro [%s]", placed.province->section);
       return;
@@ -204,66 +236,23 @@ void NameOf(const Placement& placed, char* name) {
     case Kind::kHit:
       std::snprintf(name, kNameSize, "Hit [%s] %s", placed.province->section, placed.rule->key);
       return;
-    case Kind::kNone: name[0] = '\0'; return;
+    case Kind::kNone:
+      name[0] = '\0';
+      return;
   }
 }
 
-// Where in a call a line stands: a line ranked below the one before begins
-// the next call.
 int RankOf(const Placement& placed) {
-  if (placed.kind != Kind::kPoint) return 3;
-  switch (placed.point) {
-    case LogPoint::kProbeUrlRefused: case LogPoint::kIpLocationUrlRefused:
-    case LogPoint::kMarkerRefused: case LogPoint::kTimeLimitRefused:
-    case LogPoint::kDisconBegin: case LogPoint::kCheckStart:
-      return 0;
-    case LogPoint::kFetched: case LogPoint::kStatusOk: case LogPoint::kStatusRedirect:
-    case LogPoint::kPageBody: case LogPoint::kEmptyBody: case LogPoint::kNetworkUp:
-    case LogPoint::kUnparsed: case LogPoint::kEmptyHeader: case LogPoint::kLocationMissing:
-    case LogPoint::kLocationFound: case LogPoint::kCheckFinish:
-      return 2;
-    case LogPoint::kCheckReturned: case LogPoint::kTargetText: case LogPoint::kRulesFileMissing:
-    case LogPoint::kTargetLine: case LogPoint::kCannotParse:
-      return 3;
-    case LogPoint::kTimeLimitEnded: return 4;
-    default: return 1;  // Get
-  }
+  return placed.kind == Kind::kPoint ? FactsOf(placed.point).rank : 3;
 }
 
 // Why the line came a second or more after the one before it.
 const char* WaitReason(const Placement& placed, Edition edition, bool callBegins) {
   if (callBegins) return "no call ran: the host's pause between calls";
   if (placed.kind != Kind::kPoint) return "reading the rules file";
-  switch (placed.point) {
-    case LogPoint::kTimeLimitEnded: return "the time limit ([Probe] TimeLimitMs)";
-    case LogPoint::kWaitReadFailed: case LogPoint::kWaitWriteFailed:
-      return "the set wait time (SetTimeOut) ran out";
-    case LogPoint::kWaitReadDone: return "the server's answer, within the set wait time";
-    case LogPoint::kGetStart: case LogPoint::kSendDone: case LogPoint::kSendFailed:
-      return "the look-ups and the connect";
-    default:
-      return edition == Edition::kEarlier
-                 ? "a receive without time-out: the server held the connection"
-                 : "the receive time-out (1 s per receive)";
-  }
-}
-
-bool IsStatusPoint(LogPoint point, const char** status) {
-  switch (point) {
-    case LogPoint::kStatusOk: case LogPoint::kBodyDone: case LogPoint::kEmptyBody:
-    case LogPoint::kNetworkUp: case LogPoint::kUnparsed: case LogPoint::kPageBody:
-      *status = "200 OK";
-      return true;
-    case LogPoint::kStatusRedirect: case LogPoint::kRedirectDone: case LogPoint::kLocationFound:
-    case LogPoint::kLocationMissing: case LogPoint::kEmptyHeader:
-      *status = "redirect";
-      return true;
-    case LogPoint::kWaitReadFailed: case LogPoint::kWaitWriteFailed: case LogPoint::kSendFailed:
-    case LogPoint::kHeaderFailed: case LogPoint::kPeerClosed: case LogPoint::kSocketError:
-      *status = "no answer";
-      return true;
-    default: return false;
-  }
+  if (FactsOf(placed.point).wait != nullptr) return FactsOf(placed.point).wait;
+  return edition == Edition::kEarlier ? "a receive without time-out: the server held the connection"
+                                      : "the receive time-out (1 s per receive)";
 }
 
 void CopyTarget(char* target, const char* text, std::size_t length) {
@@ -321,8 +310,8 @@ void Reader::EndLine() {
 }
 
 void Reader::Place(const char* bytes, std::size_t length, std::size_t fullLength) {
-  Line line = {lineNumber_, bytes, length, fullLength, IsStamp(bytes, length), {}, Edition::kNone,
-               false, -1, nullptr};
+  Line line = {lineNumber_, bytes,          length, fullLength, IsStamp(bytes, length),
+               {},          Edition::kNone, false,  -1,         nullptr};
   Placement placed;
   if (!line.stamped) {
     if (valueOpen_ >= 0) {
@@ -366,8 +355,7 @@ bool Reader::PlaceStamped(Line* line, const char* message, std::size_t length, P
   bool preferEarlier = earlier && (!current || lastEdition_ == Edition::kEarlier);
   *placed = preferEarlier ? fromEarlier : fromCurrent;
   std::memcpy(line->name, preferEarlier ? earlierName : currentName, kNameSize);
-  line->edition = current && earlier && std::strcmp(currentName, earlierName) == 0
-                      ? Edition::kBoth
+  line->edition = current && earlier && std::strcmp(currentName, earlierName) == 0 ? Edition::kBoth
                   : preferEarlier ? Edition::kEarlier
                                   : Edition::kCurrent;
   if (line->edition != Edition::kBoth) lastEdition_ = line->edition;
@@ -394,13 +382,12 @@ void Reader::Account(const Line& line, const Placement& placed, const char* mess
     call_.status = "not logged";
     std::snprintf(call_.result, kNameSize, "not logged");
     callOpen_ = true;
-    hasTarget_ = false;
   }
   call_.lastLine = line.number;
-  int rank = RankOf(placed);
-  if (rank == 3 || (placed.kind == Kind::kPoint && placed.point == LogPoint::kDisconBegin)) {
+  bool point = placed.kind == Kind::kPoint;
+  if (RankOf(placed) == 3 || (point && placed.point == LogPoint::kDisconBegin)) {
     call_.kind = "CheckNetDisconType";
-  } else if ((rank == 2 || (placed.kind == Kind::kPoint && placed.point == LogPoint::kCheckStart)) &&
+  } else if ((RankOf(placed) == 2 || (point && placed.point == LogPoint::kCheckStart)) &&
              std::strcmp(call_.kind, "Get") == 0) {
     call_.kind = "CheckRedirction";
   }
@@ -410,8 +397,7 @@ void Reader::Account(const Line& line, const Placement& placed, const char* mess
       silentHit = silentHit || placed.province->rules[r].hitLine.message == nullptr;
     }
     std::snprintf(call_.result, kNameSize, "%s",
-                  silentHit ? "not logged: this edition logs no hit of this province"
-                            : kNoRuleHit);
+                  silentHit ? "not logged: this edition logs no hit of this province" : kNoRuleHit);
     return;
   }
   if (placed.kind == Kind::kHit) {
@@ -420,37 +406,23 @@ void Reader::Account(const Line& line, const Placement& placed, const char* mess
                   codes::DisconName(placed.rule->code));
     return;
   }
-  const char* status = nullptr;
-  if (IsStatusPoint(placed.point, &status)) call_.status = status;
-  const char* result = nullptr;
-  switch (placed.point) {
-    case LogPoint::kGetFinish: ++call_.fetches; break;
-    case LogPoint::kNetworkUp: result = "3 NetworkUp"; break;
-    case LogPoint::kEmptyBody: case LogPoint::kEmptyHeader: case LogPoint::kLocationMissing:
-      result = "0 NoTarget";
-      break;
-    case LogPoint::kUnparsed: result = "2 TargetUnparsed"; break;
-    case LogPoint::kLocationFound: result = "1 TargetFound"; break;
-    case LogPoint::kCheckReturned:
-      std::snprintf(call_.result, kNameSize, "%ld %s", placed.number,
-                    codes::RedirectionName(static_cast<int>(placed.number)));
-      break;
-    case LogPoint::kRulesFileMissing: result = "0 Unclassified: no rules file"; break;
-    case LogPoint::kCannotParse: result = "0 Unclassified: no target"; break;
-    case LogPoint::kTargetLine: {
-      std::size_t end = length;  // a one-line target ends in "-> N"
-      for (std::size_t i = placed.valueAt; i + 3 <= length; ++i) {
-        if (std::memcmp(message + i, "-> ", 3) == 0) end = i;
-      }
-      CopyTarget(call_.target, message + placed.valueAt, end - placed.valueAt);
-      result = kNoRuleHit;
-      break;
-    }
-    case LogPoint::kTargetText: CopyTarget(call_.target, message, length); break;
-    case LogPoint::kTimeLimitEnded: call_.timeLimitEnded = true; break;
-    default: break;
+  const PointFacts& facts = FactsOf(placed.point);
+  if (facts.status != nullptr) call_.status = facts.status;
+  if (facts.result != nullptr) std::snprintf(call_.result, kNameSize, "%s", facts.result);
+  if (placed.point == LogPoint::kGetFinish) ++call_.fetches;
+  if (placed.point == LogPoint::kTimeLimitEnded) call_.timeLimitEnded = true;
+  if (placed.point == LogPoint::kCheckReturned) {
+    std::snprintf(call_.result, kNameSize, "%ld %s", placed.number,
+                  codes::RedirectionName(static_cast<int>(placed.number)));
   }
-  if (result != nullptr) std::snprintf(call_.result, kNameSize, "%s", result);
+  if (placed.point == LogPoint::kTargetText) CopyTarget(call_.target, message, length);
+  if (placed.point == LogPoint::kTargetLine) {
+    std::size_t end = length;  // a one-line target ends in "-> N"
+    for (std::size_t i = placed.valueAt; i + 3 <= length; ++i) {
+      if (std::memcmp(message + i, "-> ", 3) == 0) end = i;
+    }
+    CopyTarget(call_.target, message + placed.valueAt, end - placed.valueAt);
+  }
 }
 
 void Reader::CloseCall() {

@@ -16,8 +16,8 @@ namespace loglines {
 
 constexpr std::size_t kLineCapacity = 2048;  // bytes of one file line kept
 constexpr std::size_t kNameSize = 64;
-constexpr std::size_t kTargetSize = 160;     // bytes of a call's target kept
-constexpr std::size_t kStampLength = 19;     // "yyyy-MM-dd hh:mm:ss"
+constexpr std::size_t kTargetSize = 160;  // bytes of a call's target kept
+constexpr std::size_t kStampLength = 19;  // "yyyy-MM-dd hh:mm:ss"
 
 enum class Edition { kNone, kCurrent, kEarlier, kBoth };
 
@@ -28,20 +28,20 @@ struct EditionTables {
 };
 
 struct Line {
-  long long number;          // 1-based line of the file
-  const char* bytes;         // the line without its line end, cut at kLineCapacity
+  long long number;   // 1-based line of the file
+  const char* bytes;  // the line without its line end, cut at kLineCapacity
   std::size_t length;
-  std::size_t fullLength;    // as the file holds it
-  bool stamped;              // starts with "yyyy-MM-dd hh:mm:ss -> "
-  char name[kNameSize];      // the log point, "" when the line cannot be placed
+  std::size_t fullLength;  // as the file holds it
+  bool stamped;            // starts with "yyyy-MM-dd hh:mm:ss -> "
+  char name[kNameSize];    // the log point, "" when the line cannot be placed
   Edition edition;
-  bool continuation;         // a further line of the value the record before carries
-  long long gapSeconds;      // since the stamped line before, -1 when none
-  const char* waitReason;    // for a gap of one second or more, else null
+  bool continuation;       // a further line of the value the record before carries
+  long long gapSeconds;    // since the stamped line before, -1 when none
+  const char* waitReason;  // for a gap of one second or more, else null
 };
 
 struct Call {
-  const char* kind;          // "CheckNetDisconType", "CheckRedirction" or "Get"
+  const char* kind;  // "CheckNetDisconType", "CheckRedirction" or "Get"
   long long firstLine, lastLine;
   int fetches;               // the Gets it made, as their closing lines tell
   const char* status;        // "200 OK", "redirect", "no answer" or "not logged"
@@ -89,7 +89,6 @@ class Reader {
   Edition valueEdition_ = Edition::kNone;
   int valueExpected_ = -1;  // a value line the next stamped line may be
   bool callOpen_ = false;
-  bool hasTarget_ = false;
   Call call_ = {};
 };
 

@@ -128,15 +128,18 @@ std::vector<RawEntry> Entries(const std::string& bytes) {
 
 std::string Encoding(const std::string& bytes, bool* problem) {
   *problem = false;
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || bytes.compare(0, 2, "\xFF\xFE") == 0 ||
-      bytes.compare(0, 2, "\xFE\xFF") == 0) {
+  auto ascii = [](char c) { return (c & 0x80) == 0; };
+  bool utf8Mark = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  if (utf8Mark || bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+    if (utf8Mark && std::all_of(bytes.begin() + 3, bytes.end(), ascii)) {
+      return "UTF-8 with a byte-order mark, ASCII text only: the private-profile call converts "
+             "the file, which changes no value here";
+    }
     *problem = true;
     return "Unicode with a byte-order mark: the private-profile call converts every value to the "
            "ANSI code page, so no value keeps the bytes the file holds";
   }
-  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
-    return "ASCII: values are taken as they are";
-  }
+  if (std::all_of(bytes.begin(), bytes.end(), ascii)) return "ASCII: values are taken as they are";
   int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
                                  static_cast<int>(bytes.size()), nullptr, 0);
   return wide > 0 ? "UTF-8 without a byte-order mark: values are taken as UTF-8 bytes, matched "
@@ -173,8 +176,8 @@ void CheckNames(const quarvel::Edition& edition, const std::vector<RawEntry>& en
     } else if (!Contains(any.KeysOf(e.section), e.key)) {
       std::string nearest = Nearest(e.key, any.KeysOf(e.section));
       f.problem = true;
-      f.text = "ignored: no edition reads this key" +
-               (nearest.empty() ? "" : "; nearest: " + nearest);
+      f.text =
+          "ignored: no edition reads this key" + (nearest.empty() ? "" : "; nearest: " + nearest);
     } else if (!Contains(own.KeysOf(e.section), e.key)) {
       f.text = "ignored: this edition does not read this key";
     } else {
@@ -223,12 +226,13 @@ void CheckProvinces(const quarvel::Edition& edition, const std::string& path,
       const quarvel::ProvinceRule& rule = province.rules[r];
       char value[quarvel::kRuleValueSize] = {};
       ReadProfile(path.c_str(), province.section, rule.key, value, sizeof value);
-      Value v{province.section, rule.key, PresentInFile(entries, province.section, rule.key),
-              value, ""};
+      Value v{province.section, rule.key, PresentInFile(entries, province.section, rule.key), value,
+              ""};
       v.note = ValueNote(rule, v.present, v.value);
       if (!v.note.empty()) report->sound = false;
       // A switch given an address still switches its rule on.
-      bool works = !v.value.empty() && (v.note.empty() || rule.page == quarvel::PageSource::kProbeUrl);
+      bool works =
+          !v.value.empty() && (v.note.empty() || rule.page == quarvel::PageSource::kProbeUrl);
       (works ? summary.recognised : summary.missed).push_back(codes::DisconName(rule.code));
       report->values.push_back(v);
     }
