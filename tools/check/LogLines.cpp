@@ -17,6 +17,7 @@ constexpr const char* kRedirect = "redirect";
 constexpr const char* kNoAnswer = "no answer";
 constexpr const char* kSetWait = "the set wait time (SetTimeOut) ran out";
 constexpr const char* kConnect = "the look-ups and the connect";
+constexpr long kReceiveTimedOut = 10060;  // the socket error of a receive time-out
 
 // What the reader knows of each log point, in the order of LogPoint: its
 // name; where in a call its line stands (0 before the fetch, 1 Get, 2 the
@@ -251,6 +252,9 @@ const char* WaitReason(const Placement& placed, Edition edition, bool callBegins
   if (callBegins) return "no call ran: the host's pause between calls";
   if (placed.kind != Kind::kPoint) return "reading the rules file";
   if (FactsOf(placed.point).wait != nullptr) return FactsOf(placed.point).wait;
+  if (placed.point == LogPoint::kSocketError && placed.number != kReceiveTimedOut) {
+    return "a receive that ended in the socket error its line names";
+  }
   return edition == Edition::kEarlier ? "a receive without time-out: the server held the connection"
                                       : "the receive time-out (1 s per receive)";
 }
