@@ -80,6 +80,7 @@ TEST(CheckToolExit, UsageErrorsGive2WithAReasonAndNoOutput) {
   const char* const kBadArguments[] = {
       "--timeout abc", "--timeout -5", "--timeout 600001",  "--timeout", "--dll", "--bogus",
       "frobnicate",    "get",          "redirect classify",
+      "log",           "rules --edition newest",      "--edition earlier classify",
   };
   for (const char* args : kBadArguments) {
     Outcome run = RunCheck(args);

@@ -172,7 +172,8 @@ class Printer : public loglines::Sink {
               L"\",\"continuation\":" + (line.continuation ? L"true" : L"false") +
               L",\"gapSeconds\":" + std::to_wstring(line.gapSeconds) + L",\"wait\":" +
               (line.waitReason ? L"\"" + kit::Widen(line.waitReason) + L"\"" : L"null") +
-              L",\"cutFrom\":" + std::to_wstring(line.fullLength) + L",\"text\":\"";
+              L",\"callBegins\":" + (line.callBegins ? L"true" : L"false") +
+              L",\"bytes\":" + std::to_wstring(line.fullLength) + L",\"text\":\"";
       AppendGbk(&out_, line.bytes, line.length, true);
       out_ += L"\"}\n";
     } else {
@@ -190,7 +191,8 @@ class Printer : public loglines::Sink {
       }
       if (line.waitReason) {
         out_ += L"\n" + std::wstring(22, L' ') + L"^ waited " + std::to_wstring(line.gapSeconds) +
-                L" s: " + kit::Widen(line.waitReason);
+                L" s: " + (line.callBegins ? L"the host's pause between calls, or " : L"") +
+                kit::Widen(line.waitReason);
       }
       out_ += L"\n";
     }

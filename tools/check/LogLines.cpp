@@ -248,8 +248,7 @@ int RankOf(const Placement& placed) {
 }
 
 // Why the line came a second or more after the one before it.
-const char* WaitReason(const Placement& placed, Edition edition, bool callBegins) {
-  if (callBegins) return "no call ran: the host's pause between calls";
+const char* WaitReason(const Placement& placed, Edition edition) {
   if (placed.kind != Kind::kPoint) return "reading the rules file";
   if (FactsOf(placed.point).wait != nullptr) return FactsOf(placed.point).wait;
   if (placed.point == LogPoint::kSocketError && placed.number != kReceiveTimedOut) {
@@ -314,8 +313,8 @@ void Reader::EndLine() {
 }
 
 void Reader::Place(const char* bytes, std::size_t length, std::size_t fullLength) {
-  Line line = {lineNumber_, bytes,          length, fullLength, IsStamp(bytes, length),
-               {},          Edition::kNone, false,  -1,         nullptr};
+  Line line = {lineNumber_, bytes, length, fullLength, IsStamp(bytes, length), {},
+               Edition::kNone, false, -1, nullptr, false};
   Placement placed;
   if (!line.stamped) {
     if (valueOpen_ >= 0) {
@@ -332,15 +331,14 @@ void Reader::Place(const char* bytes, std::size_t length, std::size_t fullLength
   line.gapSeconds = lastTime_ < 0 ? -1 : time - lastTime_;
   lastTime_ = time;
   bool placedHere = PlaceStamped(&line, message, messageLength, &placed);
-  bool callBegins = false;
   if (placedHere) {
     int rank = RankOf(placed);
-    callBegins = callOpen_ && rank < lastRank_;
-    if (callBegins) CloseCall();
+    line.callBegins = !callOpen_ || rank < lastRank_;
+    if (callOpen_ && rank < lastRank_) CloseCall();
     lastRank_ = rank;
   }
   if (line.gapSeconds >= 1) {
-    line.waitReason = placedHere ? WaitReason(placed, line.edition, callBegins)
+    line.waitReason = placedHere ? WaitReason(placed, line.edition)
                                  : "not known: the line is none of the library's";
   }
   sink_->OnLine(line);

@@ -38,6 +38,7 @@ struct Line {
   bool continuation;       // a further line of the value the record before carries
   long long gapSeconds;    // since the stamped line before, -1 when none
   const char* waitReason;  // for a gap of one second or more, else null
+  bool callBegins;         // the line opens a call: a wait before it may be the host's pause
 };
 
 struct Call {
