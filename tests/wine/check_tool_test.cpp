@@ -298,19 +298,19 @@ TEST(CheckToolLog, NamesEveryLogPointFromTheLibrarysOwnLines) {
   const std::string probe = "[Probe]\r\nUrl=https://x/\r\nIpLocationUrl=ftp://x/\r\nMarker=" +
                             std::string(quarvel::kResponseBodySize, 'm') + "\r\nTimeLimitMs=x\r\n";
   const struct {
-    std::string scenario, rules, code;  // rules "-": none
+    std::string rules;  // "-": no rules file; every play is ShanXi's
     scenario::Reply reply;
     int timeOutMs;
   } kPlays[] = {
-      {"", sim::SampleRules() + probe, "27", scenario::Silent(2000), 300},
-      {"", "[Probe]\r\nTimeLimitMs=300\r\n", "27", scenario::Silent(3000), 2000},
-      {"", "", "27", scenario::CloseAtOnce(), 1000},
-      {"", "", "27", scenario::Reply{{scenario::Step::Send("HTTP/1.1 200 OK\r\n"),
-                                      scenario::Step::Pause(200), scenario::Step::Reset()}}, 1000},
-      {"", "", "27", scenario::Respond("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), 1000},
-      {"", "", "27", scenario::Respond(kit::Ok200("<a href=\"url=http://x/")), 1000},
-      {"", "", "27", scenario::Respond("HTTP/1.1 302 Found\r\n\r\n"), 1000},
-      {"", "-", "27", scenario::Respond(kit::Found302("http://x/")), 1000},
+      {sim::SampleRules() + probe, scenario::Silent(2000), 300},
+      {"[Probe]\r\nTimeLimitMs=300\r\n", scenario::Silent(3000), 2000},
+      {"", scenario::CloseAtOnce(), 1000},
+      {"", scenario::Reply{{scenario::Step::Send("HTTP/1.1 200 OK\r\n"),
+                            scenario::Step::Pause(200), scenario::Step::Reset()}}, 1000},
+      {"", scenario::Respond("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), 1000},
+      {"", scenario::Respond(kit::Ok200("<a href=\"url=http://x/")), 1000},
+      {"", scenario::Respond("HTTP/1.1 302 Found\r\n\r\n"), 1000},
+      {"-", scenario::Respond(kit::Found302("http://x/")), 1000},
   };
   std::vector<std::string> played;
   for (const sim::Scenario& s : sim::Scenarios()) played.push_back(s.name);
@@ -336,7 +336,7 @@ TEST(CheckToolLog, NamesEveryLogPointFromTheLibrarysOwnLines) {
     for (const auto& play : kPlays) {
       bench::WriteRules(dir, play.rules);
       if (play.rules == "-") DeleteFileA((dir + "Data\\Quarvel.ini").c_str());
-      bench::SetProvince(play.code);
+      bench::SetProvince("27");
       scenario::Server server;
       server.SetDefault(play.reply);
       ASSERT_TRUE(server.Start(sim::kHttpPort));
