@@ -239,7 +239,8 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
       {"section spelled otherwise", Replaced(sample, "[ShanXi]", "[Shaanxi]"), "current",
        "sx-arrears-302", 1, "[Shaanxi]: ignored: no edition reads this section; nearest: [ShanXi]",
        Unclassified},
-      {"key spelled otherwise", Replaced(sample, "AccountExpirePage=" + sx, "AccountExpiredPage=" + sx),
+      {"key spelled otherwise",
+       Replaced(sample, "AccountExpirePage=" + sx, "AccountExpiredPage=" + sx),
        "current", "sx-arrears-302", 1,
        "AccountExpiredPage: ignored: no edition reads this key; nearest: AccountExpirePage",
        Unclassified},
@@ -265,7 +266,8 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
        Replaced(marker, "Marker=", "Marker=" + std::string(quarvel::kResponseBodySize, 'm')),
        "current", "today-utf8-marker", 1,
        "refused: Quarvel.ini [Probe] Marker is longer than any page body", Unclassified},
-      {"same key twice", Replaced(sample, "[ShanXi]\r\n", "[ShanXi]\r\nAccountExpirePage=http://elsewhere/\r\n"),
+      {"same key twice",
+       Replaced(sample, "[ShanXi]\r\n", "[ShanXi]\r\nAccountExpirePage=http://elsewhere/\r\n"),
        "current", "sx-arrears-302", 1, "AccountExpirePage: given twice: only line 7 counts",
        Unclassified},
       {"README example", ReadmeRules(), "current", "", 0, "result: sound", -1},
@@ -373,7 +375,9 @@ TEST(CheckToolLog, NamesEveryLogPointFromTheLibrarysOwnLines) {
     // Neither a failed send nor a redirect answer without a header block can
     // be made from outside the library; the current edition's failed wait
     // for a connect needs a connect that hangs, which loopback does not give.
-    for (const char* never : {"SendFailed", "EmptyHeader", "WaitWriteFailed"}) expected.erase(never);
+    for (const char* never : {"SendFailed", "EmptyHeader", "WaitWriteFailed"}) {
+      expected.erase(never);
+    }
     std::vector<std::string> missing;
     std::set_difference(expected.begin(), expected.end(), named.begin(), named.end(),
                         std::back_inserter(missing));

@@ -102,8 +102,8 @@ bool BenchLogReading(const std::vector<std::string>& dlls, const std::string& in
   // A tenth of the size first: the same peak shows that memory stays constant.
   Run small = ReadLogOf(installDir + "bench.log", seed, kLogBytes / 10);
   Run full = ReadLogOf(installDir + "bench.log", seed, kLogBytes);
-  std::printf("quarvel-check log (a %zu-byte seed of the library's lines, repeated): %zu MB %.1f s, "
-              "peak working set %llu KB; %zu MB %.1f s, %llu KB%s\n",
+  std::printf("quarvel-check log (a %zu-byte seed of the library's lines, repeated): "
+              "%zu MB %.1f s, peak working set %llu KB; %zu MB %.1f s, %llu KB%s\n",
               seed.size(), kLogBytes >> 20, full.seconds,
               static_cast<unsigned long long>(full.peak >> 10), kLogBytes / 10 >> 20,
               small.seconds, static_cast<unsigned long long>(small.peak >> 10),

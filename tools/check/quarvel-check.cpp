@@ -63,8 +63,8 @@ struct Options {
   bool help = false;
   Command command = Command::kClassify;
   std::wstring url;
-  std::wstring file;                            // rules, log
-  const quarvel::Edition* edition = nullptr;    // --edition
+  std::wstring file;                          // rules, log
+  const quarvel::Edition* edition = nullptr;  // --edition
 };
 
 // One item of the answer: a line of text output and its JSON members.
@@ -167,7 +167,9 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
     }
   }
   bool readsFile = options.command == Command::kRules || options.command == Command::kLog;
-  if (options.edition != nullptr && !readsFile) throw UsageError(L"--edition goes with rules or log");
+  if (options.edition != nullptr && !readsFile) {
+    throw UsageError(L"--edition goes with rules or log");
+  }
   return options;
 }
 
