@@ -139,17 +139,8 @@ void AppendGbk(std::wstring* out, const char* bytes, std::size_t length, bool js
 }
 
 const wchar_t* EditionMark(loglines::Edition edition) {
-  switch (edition) {
-    case loglines::Edition::kCurrent:
-      return L"current";
-    case loglines::Edition::kEarlier:
-      return L"earlier";
-    case loglines::Edition::kBoth:
-      return L"both";
-    case loglines::Edition::kNone:
-      break;
-  }
-  return L"-";
+  static const wchar_t* const kMarks[] = {L"-", L"current", L"earlier", L"both"};
+  return kMarks[static_cast<int>(edition)];
 }
 
 // Prints each line and call as the reader hands them out, in chunks.

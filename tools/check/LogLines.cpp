@@ -224,23 +224,14 @@ bool MatchTables(const EditionTables* tables, const char* text, std::size_t leng
 }
 
 void NameOf(const Placement& placed, char* name) {
-  switch (placed.kind) {
-    case Kind::kPoint:
-      std::snprintf(name, kNameSize, "%s", PointName(placed.point));
-      return;
-    case Kind::kIntro:
-      std::snprintf(name, kNameSize, "Intro [%s]", placed.province->section);
-      return;
-    case Kind::kValues:
-      std::snprintf(name, kNameSize, "Values [%s]", placed.province->section);
-      return;
-    case Kind::kHit:
-      std::snprintf(name, kNameSize, "Hit [%s] %s", placed.province->section, placed.rule->key);
-      return;
-    case Kind::kNone:
-      name[0] = '\0';
-      return;
+  const char* section = placed.province != nullptr ? placed.province->section : "";
+  if (placed.kind == Kind::kPoint) std::snprintf(name, kNameSize, "%s", PointName(placed.point));
+  if (placed.kind == Kind::kIntro) std::snprintf(name, kNameSize, "Intro [%s]", section);
+  if (placed.kind == Kind::kValues) std::snprintf(name, kNameSize, "Values [%s]", section);
+  if (placed.kind == Kind::kHit) {
+    std::snprintf(name, kNameSize, "Hit [%s] %s", section, placed.rule->key);
   }
+  if (placed.kind == Kind::kNone) name[0] = '\0';
 }
 
 int RankOf(const Placement& placed) {
