@@ -20,7 +20,8 @@ add_library(quarvel_check_core OBJECT
 target_include_directories(quarvel_check_core PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_options(quarvel_check_core PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=CP936)
 quarvel_tool(quarvel-check tools/check/quarvel-check.cpp tools/check/TextOut.cpp
-             tools/check/Explain.cpp $<TARGET_OBJECTS:quarvel_check_core>)
+             tools/check/Explain.cpp tools/check/RulesLint.cpp tools/check/LogLines.cpp
+             tools/check/Commands.cpp $<TARGET_OBJECTS:quarvel_check_core>)
 target_compile_options(quarvel-check PRIVATE -fexec-charset=CP936)
 target_link_libraries(quarvel-check PRIVATE quarvel_kit shell32)
 
@@ -43,8 +44,12 @@ target_link_options(quarvel_nofactory PRIVATE ${QUARVEL_STATIC_RUNTIME})
 if(TARGET check_tool_test)
   quarvel_wine_path(check_exe ${PROJECT_BINARY_DIR}/quarvel-check.exe)
   quarvel_wine_path(nofactory_dll ${PROJECT_BINARY_DIR}/fixtures/NoFactory.dll)
-  target_compile_definitions(check_tool_test PRIVATE
-    QUARVEL_CHECK_EXE="${check_exe}" QUARVEL_NOFACTORY_DLL="${nofactory_dll}")
+  quarvel_wine_path(readme ${PROJECT_SOURCE_DIR}/README.md)
+  target_compile_definitions(check_tool_test PRIVATE QUARVEL_CHECK_EXE="${check_exe}"
+    QUARVEL_NOFACTORY_DLL="${nofactory_dll}" QUARVEL_README="${readme}")
+  # The log reader's names and the editions' tables, to tell what a log must show.
+  target_sources(check_tool_test PRIVATE tools/check/LogLines.cpp
+                 $<TARGET_OBJECTS:quarvel_check_core>)
   target_link_libraries(check_tool_test PRIVATE quarvel_simulator)
   add_dependencies(check_tool_test quarvel-check quarvel_nofactory)
 endif()

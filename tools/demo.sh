@@ -3,8 +3,10 @@
 # scenario of quarvel-sim it prepares an install folder (rules file, registry
 # values "InstallPath" and "channel"), serves the scenario on 127.0.0.1:80,
 # asks both editions of Quarvel.dll through quarvel-check, and prints one
-# table; then the end of one log file. Exits 0 only when every row gives the
-# codes and page the scenario table expects.
+# table; then, for one scenario, quarvel-check's lint of the rules file it
+# wrote (that province's lines) and its reading of the log the calls left.
+# Exits 0 only when every row gives the codes and page the scenario table
+# expects and the rules file is sound for both editions.
 #
 # Runs inside the private network namespace, with its wineserver running:
 #   ./quarvel demo [SCENARIO...]          (all scenarios without arguments)
@@ -23,8 +25,7 @@ work="$win_build/demo"
 sim_exe="$win_build/quarvel-sim.exe"
 check_exe="$win_build/quarvel-check.exe"
 setup_key='HKLM\SOFTWARE\Korvanta\Setup'
-log_scenario="ah-password-302"  # whose log is shown at the end, when it ran
-log_lines=14
+log_scenario="ah-password-302"  # whose rules and log are shown at the end, when it ran
 last_scenario=""
 sim_pid=""
 
@@ -163,14 +164,30 @@ selected() {
   return 1
 }
 
+# quarvel-check rules on the scenario's rules file, for each edition: the
+# file's encoding, the lines of the scenario's province and the verdict.
+show_rules() {
+  local name="$1" section="$2" edition out
+  echo
+  echo "quarvel-check rules on the rules file of $name ([$section] and the verdict):"
+  for edition in current earlier; do
+    out="$(wine "$check_exe" rules "$(wine_path "$work/$name/Data/Quarvel.ini")" --edition "$edition")" ||
+      failures=$((failures + 1))
+    grep -E "^(edition|encoding|result):|\[$section\]|^province $section " <<<"$out" | tr -d '\r' |
+      sed 's/^/  /'
+  done
+}
+
 show_log() {
-  local name="$log_scenario" log
+  local name="$log_scenario" section log
   [ -f "$work/$name/Log/Quarvel_log.log" ] || name="$last_scenario"
   log="$work/$name/Log/Quarvel_log.log"
   [ -n "$name" ] && [ -f "$log" ] || return 0
+  section="$(wine "$sim_exe" --list | awk -F'\t' -v n="$name" '$1 == n {print $2}')"
+  show_rules "$name" "$section"
   echo
-  echo "Last $log_lines lines of the log of $name (current, then earlier edition), decoded from GBK:"
-  tail -n "$log_lines" "$log" | iconv -f GBK -t UTF-8 | tr -d '\r' | sed 's/^/  /'
+  echo "quarvel-check log on the log of $name (current, then earlier edition):"
+  wine "$check_exe" log "$(wine_path "$log")" | tr -d '\r' | sed 's/^/  /'
 }
 
 main() {

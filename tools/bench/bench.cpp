@@ -25,6 +25,7 @@
 
 #include "include/Quarvel.h"
 #include "support/Settings.h"
+#include "tools/bench/LogReading.h"
 #include "tools/kit/Kit.h"
 #include "tools/kit/ProcessFigures.h"
 #include "tools/scenario/NetworkFaults.h"
@@ -710,6 +711,7 @@ int main(int argc, char** argv) {
       }
       ok = BenchDeadLine(dlls, installDir) && ok;
       ok = BenchTimedOutLookUps(dlls[0], installDir) && ok;
+      ok = bench::BenchLogReading(dlls, installDir) && ok;
     }
   }
   RemoveTree(installDir);

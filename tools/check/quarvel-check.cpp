@@ -1,8 +1,12 @@
 // quarvel-check: loads an edition of Quarvel.dll as the dial-up client does,
 // asks its component one question and prints the answer.
 //   quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]
-// Exit status: 0 the call ran, 2 usage error, 3 the library or its factory
-// could not be loaded (reason on stderr), 1 anything else.
+//   quarvel-check rules [FILE] [--edition current|earlier] [--json]
+//   quarvel-check log FILE [--edition current|earlier] [--json]
+// Exit status: 0 the call ran (rules: the file is sound; log: it was read),
+// 2 usage error, 3 the library or its factory could not be loaded (reason on
+// stderr), 1 anything else (rules: something will not work as written; log:
+// the file cannot be read).
 #include <windows.h>
 
 #include <shellapi.h>
@@ -14,8 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include "current/Edition.h"
+#include "earlier/Edition.h"
 #include "include/Quarvel.h"
 #include "tools/check/CodeNames.h"
+#include "tools/check/Commands.h"
 #include "tools/check/Explain.h"
 #include "tools/check/TextOut.h"
 #include "tools/kit/Kit.h"
@@ -35,14 +42,19 @@ constexpr unsigned kPageUnits = 260;  // the dial-up client's page buffer
 const wchar_t kDllName[] = L"Quarvel.dll";
 const wchar_t kUsage[] =
     L"usage: quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]\n"
+    L"       quarvel-check rules [FILE] [--edition current|earlier] [--json]\n"
+    L"       quarvel-check log FILE [--edition current|earlier] [--json]\n"
     L"  classify   CheckNetDisconType: disconnect type and the page address to show (default)\n"
     L"  redirect   CheckRedirction: redirection result and the redirect target\n"
     L"  get URL    Get: the request, response header and body texts (\"\" = default page)\n"
     L"  --dll      the library to load (default: Quarvel.dll beside this program)\n"
     L"  --timeout  the component's wait time-out in milliseconds (default 3000)\n"
-    L"  --json     one JSON object (UTF-8) instead of text\n";
+    L"  rules      lint a rules file as the edition reads it (default: the installation's)\n"
+    L"  log        read a log file: each line's log point, waits, one summary per call\n"
+    L"  --edition  the edition whose tables to use (rules: default current; log: both)\n"
+    L"  --json     JSON (UTF-8) instead of text: one object, for log one per line and call\n";
 
-enum class Command { kClassify, kRedirect, kGet };
+enum class Command { kClassify, kRedirect, kGet, kRules, kLog };
 
 struct Options {
   std::wstring dll;
@@ -51,6 +63,8 @@ struct Options {
   bool help = false;
   Command command = Command::kClassify;
   std::wstring url;
+  std::wstring file;                          // rules, log
+  const quarvel::Edition* edition = nullptr;  // --edition
 };
 
 // One item of the answer: a line of text output and its JSON members.
@@ -109,6 +123,13 @@ void ParseCommand(const std::vector<std::wstring>& args, std::size_t* i, Options
   } else if (word == L"get") {
     options->command = Command::kGet;
     options->url = ValueOf(args, i);
+  } else if (word == L"rules") {
+    options->command = Command::kRules;
+    bool fileFollows = *i + 1 < args.size() && !args[*i + 1].empty() && args[*i + 1][0] != L'-';
+    if (fileFollows) options->file = args[++*i];
+  } else if (word == L"log") {
+    options->command = Command::kLog;
+    options->file = ValueOf(args, i);
   } else {
     throw UsageError(L"unknown command \"" + word + L"\"");
   }
@@ -126,6 +147,12 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
     } else if (arg == L"--dll") {
       options.dll = ValueOf(args, &i);
       if (options.dll.empty()) throw UsageError(L"--dll needs a path");
+    } else if (arg == L"--edition") {
+      const std::wstring& name = ValueOf(args, &i);
+      if (name != L"current" && name != L"earlier") {
+        throw UsageError(L"--edition takes current or earlier");
+      }
+      options.edition = name == L"current" ? &quarvel::kCurrentEdition : &quarvel::kEarlierEdition;
     } else if (arg == L"--timeout") {
       if (!ParseTimeOut(ValueOf(args, &i), &options.timeOutMs)) {
         throw UsageError(L"--timeout takes milliseconds, 0 to 600000");
@@ -138,6 +165,10 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       ParseCommand(args, &i, &options);
       commandSeen = true;
     }
+  }
+  bool readsFile = options.command == Command::kRules || options.command == Command::kLog;
+  if (options.edition != nullptr && !readsFile) {
+    throw UsageError(L"--edition goes with rules or log");
   }
   return options;
 }
@@ -309,7 +340,7 @@ const wchar_t* CommandName(Command command) {
   switch (command) {
     case Command::kRedirect: return L"redirect";
     case Command::kGet: return L"get";
-    case Command::kClassify: break;
+    case Command::kClassify: case Command::kRules: case Command::kLog: break;
   }
   return L"classify";
 }
@@ -340,6 +371,13 @@ int Run() {
     WriteOut(kUsage);
     return kExitRan;
   }
+  if (options.command == Command::kRules) {
+    return commands::Rules(
+        options.file, options.edition ? *options.edition : quarvel::kCurrentEdition, options.json);
+  }
+  if (options.command == Command::kLog) {
+    return commands::Log(options.file, options.edition, options.json);
+  }
   std::wstring dll = FullPath(options.dll.empty() ? ModuleDirectory() + kDllName : options.dll);
   Host host(dll);
   std::wstring why;
@@ -358,6 +396,7 @@ int Run() {
     case Command::kClassify: Classify(host, &fields); break;
     case Command::kRedirect: Redirect(host, &fields); break;
     case Command::kGet: Get(host.component(), options.url, &fields); break;
+    case Command::kRules: case Command::kLog: break;  // answered above
   }
   WriteOut(Render(fields, options.json));
   return kExitRan;

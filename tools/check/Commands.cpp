@@ -1,0 +1,258 @@
+#include "tools/check/Commands.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "component/RulesFile.h"
+#include "current/Edition.h"
+#include "earlier/Edition.h"
+#include "tools/check/LogLines.h"
+#include "tools/check/RulesLint.h"
+#include "tools/check/TextOut.h"
+#include "tools/kit/Kit.h"
+
+namespace commands {
+namespace {
+
+constexpr std::size_t kReadChunk = 1 << 16;
+constexpr std::size_t kOutputChunk = 1 << 16;  // units gathered before a write
+constexpr UINT kGbk = 936;
+constexpr std::size_t kLongestValueShown = 100;  // bytes of a value the text output shows
+constexpr int kLineBufferUnits =
+    static_cast<int>(loglines::kLineCapacity);  // a byte, a unit at most
+
+void Out(const std::wstring& text) { textout::Write(GetStdHandle(STD_OUTPUT_HANDLE), text); }
+
+std::wstring Text(const std::string& ansi) {
+  return textout::VisibleNarrow(ansi.data(), ansi.size());
+}
+std::wstring Json(const std::string& ansi) { return textout::JsonNarrow(ansi.data(), ansi.size()); }
+std::wstring JsonWide(const std::wstring& text) {
+  return textout::JsonWide(text.c_str(), text.size());
+}
+
+const wchar_t* EditionName(const quarvel::Edition& edition) {
+  return &edition == &quarvel::kEarlierEdition ? L"earlier" : L"current";
+}
+
+std::wstring Names(const std::vector<std::string>& names, bool json) {
+  std::wstring out;
+  for (const std::string& name : names) {
+    if (!out.empty()) out += json ? L"," : L", ";
+    out += json ? Json(name) : Text(name);
+  }
+  return json ? L"[" + out + L"]" : out.empty() ? L"none" : out;
+}
+
+std::wstring Where(const lint::Finding& f) {
+  std::wstring where = L"line " + std::to_wstring(f.line) + L" [" + Text(f.section) + L"]";
+  return f.key.empty() ? where : where + L" " + Text(f.key);
+}
+
+std::wstring RulesText(const std::wstring& path, const quarvel::Edition& edition,
+                       const lint::Report& r) {
+  std::wstring out = L"file: " + path + L"\nedition: " + EditionName(edition) + L"\nencoding: " +
+                     Text(r.encoding) + L"\n";
+  for (const lint::Value& v : r.values) {
+    out += (v.note.empty() ? L"value: [" : L"problem: [") + Text(v.section) + L"] " + Text(v.key);
+    std::string shown = v.value.size() <= kLongestValueShown
+                            ? v.value
+                            : v.value.substr(0, kLongestValueShown) + "... (" +
+                                  std::to_string(v.value.size()) + " bytes)";
+    out += v.present ? L" = \"" + Text(shown) + L"\"" : std::wstring(L": missing");
+    out += v.note.empty() ? L"\n" : L": " + Text(v.note) + L"\n";
+  }
+  for (const lint::Finding& f : r.findings) {
+    out += (f.problem ? L"problem: " : L"note: ") + Where(f) + L": " + Text(f.text) + L"\n";
+  }
+  for (const lint::Province& p : r.provinces) {
+    out += L"province " + Text(p.section) + L" " + Text(p.code) + L": recognised: " +
+           Names(p.recognised, false) + L"; not recognised: " + Names(p.missed, false) + L"\n";
+  }
+  return out + (r.sound ? L"result: sound for this edition\n"
+                        : L"result: something will not work as written\n");
+}
+
+std::wstring RulesJson(const std::wstring& path, const quarvel::Edition& edition,
+                       const lint::Report& r) {
+  std::wstring out = L"{\"command\":\"rules\",\"file\":" + JsonWide(path) + L",\"edition\":\"" +
+                     EditionName(edition) + L"\",\"encoding\":" + Json(r.encoding) +
+                     L",\"values\":[";
+  for (std::size_t i = 0; i < r.values.size(); ++i) {
+    const lint::Value& v = r.values[i];
+    out += (i ? L",{" : L"{") + (L"\"section\":" + Json(v.section)) + L",\"key\":" + Json(v.key) +
+           L",\"value\":" + (v.present ? Json(v.value) : L"null") + L",\"problem\":" +
+           (v.note.empty() ? L"null" : Json(v.note)) + L"}";
+  }
+  out += L"],\"findings\":[";
+  for (std::size_t i = 0; i < r.findings.size(); ++i) {
+    const lint::Finding& f = r.findings[i];
+    out += (i ? L",{" : L"{") + (L"\"line\":" + std::to_wstring(f.line)) + L",\"section\":" +
+           Json(f.section) + L",\"key\":" + Json(f.key) + L",\"problem\":" +
+           (f.problem ? L"true" : L"false") + L",\"text\":" + Json(f.text) + L"}";
+  }
+  out += L"],\"provinces\":[";
+  for (std::size_t i = 0; i < r.provinces.size(); ++i) {
+    const lint::Province& p = r.provinces[i];
+    out += (i ? L",{" : L"{") + (L"\"section\":" + Json(p.section)) + L",\"code\":" + Json(p.code) +
+           L",\"recognised\":" + Names(p.recognised, true) + L",\"notRecognised\":" +
+           Names(p.missed, true) + L"}";
+  }
+  return out + L"],\"sound\":" + (r.sound ? L"true" : L"false") + L"}\n";
+}
+
+// A log line's bytes decoded from GBK: a byte that starts no GBK character,
+// and control characters, shown as \xNN (or \t, \r).
+void AppendGbk(std::wstring* out, const char* bytes, std::size_t length, bool json) {
+  std::size_t at = 0;
+  while (at < length) {
+    std::size_t run = at;
+    while (run < length && run - at + 2 <= static_cast<std::size_t>(kLineBufferUnits)) {
+      unsigned char b = static_cast<unsigned char>(bytes[run]);
+      if (b >= 0x20 && b < 0x7F && !(json && (b == '"' || b == '\\'))) {
+        ++run;
+      } else if (run + 1 < length && b >= 0x81 && b <= 0xFE &&
+                 static_cast<unsigned char>(bytes[run + 1]) >= 0x40 &&
+                 static_cast<unsigned char>(bytes[run + 1]) != 0x7F &&
+                 static_cast<unsigned char>(bytes[run + 1]) != 0xFF) {
+        run += 2;
+      } else {
+        break;
+      }
+    }
+    if (run > at) {
+      wchar_t wide[kLineBufferUnits];  // a run lies within one kept line or target
+      int n = MultiByteToWideChar(kGbk, 0, bytes + at, static_cast<int>(run - at), wide,
+                                  kLineBufferUnits);
+      out->append(wide, static_cast<std::size_t>(n > 0 ? n : 0));
+      at = run;
+      continue;
+    }
+    std::wstring one =
+        json ? textout::JsonNarrow(bytes + at, 1) : textout::VisibleNarrow(bytes + at, 1);
+    out->append(json ? one.substr(1, one.size() - 2) : one);
+    ++at;
+  }
+}
+
+const wchar_t* EditionMark(loglines::Edition edition) {
+  static const wchar_t* const kMarks[] = {L"-", L"current", L"earlier", L"both"};
+  return kMarks[static_cast<int>(edition)];
+}
+
+// Prints each line and call as the reader hands them out, in chunks.
+class Printer : public loglines::Sink {
+ public:
+  explicit Printer(bool json) : json_(json) {}
+  ~Printer() override { Flush(); }
+  void Flush() {
+    Out(out_);
+    out_.clear();
+  }
+  void OnLine(const loglines::Line& line) override {
+    std::wstring name = kit::Widen(line.name);
+    std::wstring time =
+        line.stamped ? std::wstring(line.bytes, line.bytes + 8 + 11).substr(11) : std::wstring();
+    std::wstring gap = line.gapSeconds < 0 ? L"" : L"+" + std::to_wstring(line.gapSeconds) + L"s";
+    if (json_) {
+      out_ += L"{\"line\":" + std::to_wstring(line.number) + L",\"time\":\"" + time +
+              L"\",\"point\":\"" + name + L"\",\"edition\":\"" + EditionMark(line.edition) +
+              L"\",\"continuation\":" + (line.continuation ? L"true" : L"false") +
+              L",\"gapSeconds\":" + std::to_wstring(line.gapSeconds) + L",\"wait\":" +
+              (line.waitReason ? L"\"" + kit::Widen(line.waitReason) + L"\"" : L"null") +
+              L",\"callBegins\":" + (line.callBegins ? L"true" : L"false") +
+              L",\"bytes\":" + std::to_wstring(line.fullLength) + L",\"text\":\"";
+      AppendGbk(&out_, line.bytes, line.length, true);
+      out_ += L"\"}\n";
+    } else {
+      wchar_t head[96];
+      std::swprintf(head, 96, L"%6lld %-8ls %-6ls %-7ls %-30ls ", line.number, time.c_str(),
+                    gap.c_str(), EditionMark(line.edition),
+                    (line.continuation ? L"  ..."
+                     : name.empty()    ? L"?"
+                                       : name.c_str()));
+      out_ += head;
+      AppendGbk(&out_, line.bytes + (line.stamped ? loglines::kStampLength + 4 : 0),
+                line.length - (line.stamped ? loglines::kStampLength + 4 : 0), false);
+      if (line.fullLength > line.length) {
+        out_ += L" [cut: " + std::to_wstring(line.fullLength) + L" bytes]";
+      }
+      if (line.waitReason) {
+        out_ += L"\n" + std::wstring(22, L' ') + L"^ waited " + std::to_wstring(line.gapSeconds) +
+                L" s: " + (line.callBegins ? L"the host's pause between calls, or " : L"") +
+                kit::Widen(line.waitReason);
+      }
+      out_ += L"\n";
+    }
+    if (out_.size() > kOutputChunk) Flush();
+  }
+  void OnCall(const loglines::Call& call) override {
+    std::wstring target;
+    AppendGbk(&target, call.target, std::strlen(call.target), json_);
+    if (json_) {
+      out_ += L"{\"call\":\"" + kit::Widen(call.kind) + L"\",\"lines\":[" +
+              std::to_wstring(call.firstLine) + L"," + std::to_wstring(call.lastLine) +
+              L"],\"fetches\":" + std::to_wstring(call.fetches) + L",\"status\":\"" +
+              kit::Widen(call.status) + L"\",\"target\":\"" + target + L"\",\"rule\":\"" +
+              kit::Widen(call.rule) + L"\",\"result\":\"" + kit::Widen(call.result) +
+              L"\",\"timeLimitEnded\":" + (call.timeLimitEnded ? L"true" : L"false") + L"}\n";
+    } else {
+      out_ += L"       = " + kit::Widen(call.kind) + L" (lines " + std::to_wstring(call.firstLine) +
+              L"-" + std::to_wstring(call.lastLine) + L"): fetches " +
+              std::to_wstring(call.fetches) + L", status " + kit::Widen(call.status) +
+              L", target " + (target.empty() ? L"none" : target) + L", rule " +
+              (call.rule[0] ? kit::Widen(call.rule) : L"none") + L", result " +
+              kit::Widen(call.result) +
+              (call.timeLimitEnded ? L" (the time limit ended it)" : L"") + L"\n";
+    }
+  }
+
+ private:
+  bool json_;
+  std::wstring out_;
+};
+
+}  // namespace
+
+int Rules(const std::wstring& path, const quarvel::Edition& edition, bool json) {
+  std::wstring file =
+      path.empty() ? kit::ReadSetupString(L"InstallPath") + quarvel::kRulesFileName : path;
+  std::string ansi = textout::Ansi(file);
+  FILE* in = _wfopen(file.c_str(), L"rb");
+  if (in == nullptr) {
+    textout::Write(GetStdHandle(STD_ERROR_HANDLE), L"quarvel-check: cannot read " + file + L"\n");
+    return kExitProblem;
+  }
+  std::string bytes;
+  char chunk[kReadChunk];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) bytes.append(chunk, n);
+  std::fclose(in);
+  lint::Report report = lint::Lint(edition, ansi, bytes);
+  Out(json ? RulesJson(file, edition, report) : RulesText(file, edition, report));
+  return report.sound ? kExitSound : kExitProblem;
+}
+
+int Log(const std::wstring& path, const quarvel::Edition* edition, bool json) {
+  FILE* in = _wfopen(path.c_str(), L"rb");
+  if (in == nullptr) {
+    textout::Write(GetStdHandle(STD_ERROR_HANDLE), L"quarvel-check: cannot read " + path + L"\n");
+    return kExitProblem;
+  }
+  const loglines::EditionTables current = {&quarvel::kCurrentLogPoints,
+                                           &quarvel::kCurrentProvinces};
+  const loglines::EditionTables earlier = {&quarvel::kEarlierLogPoints,
+                                           &quarvel::kEarlierProvinces};
+  Printer printer(json);
+  loglines::Reader reader(edition == &quarvel::kEarlierEdition ? nullptr : &current,
+                          edition == &quarvel::kCurrentEdition ? nullptr : &earlier, &printer);
+  static char chunk[kReadChunk];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) reader.Feed(chunk, n);
+  std::fclose(in);
+  reader.Finish();
+  return kExitSound;
+}
+
+}  // namespace commands

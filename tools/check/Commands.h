@@ -1,0 +1,23 @@
+// quarvel-check's commands for the people who deploy and support the
+// library: rules (lint a rules file for one edition) and log (read a user's
+// log). Neither loads the library: both ask its own tables.
+#ifndef QUARVEL_TOOLS_CHECK_COMMANDS_H
+#define QUARVEL_TOOLS_CHECK_COMMANDS_H
+
+#include <string>
+
+#include "component/Edition.h"
+
+namespace commands {
+
+constexpr int kExitSound = 0;
+constexpr int kExitProblem = 1;  // rules: something will not work; log: unreadable
+
+// path empty: the rules file the setup key's install path points at.
+int Rules(const std::wstring& path, const quarvel::Edition& edition, bool json);
+// edition null: both editions' tables.
+int Log(const std::wstring& path, const quarvel::Edition* edition, bool json);
+
+}  // namespace commands
+
+#endif
