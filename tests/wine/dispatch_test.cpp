@@ -29,10 +29,6 @@ std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(),
 
 class Dispatch : public ::testing::Test {
  protected:
-  void SetUp() override {
-    bench::ResetSetupKey();
-    dir_ = bench::FreshInstallDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
   // The IP-location page answers with reply; the probe URL with nothing useful.
   void Serve(const std::string& reply) {
     server_.Route(kIpHost, "", Respond(reply));
@@ -54,7 +50,7 @@ class Dispatch : public ::testing::Test {
     return result;
   }
   std::vector<std::string> Log() { return bench::LogMessages(dir_); }
-  std::string dir_;
+  std::string dir_ = bench::FreshTestInstall();
   scenario::Server server_;
 };
 
@@ -83,12 +79,8 @@ std::string RulesText(const std::string& section, const std::vector<std::string>
 
 class Editions : public ::testing::TestWithParam<bench::EditionId> {
  protected:
-  static std::string FreshFor(bench::EditionId edition) {
-    bench::ResetSetupKey();
-    return bench::FreshInstallDir(std::string("dispatch-") + bench::EditionName(edition));
-  }
   // The log path is fixed at load: the install folder comes first.
-  std::string dir_ = FreshFor(GetParam());
+  std::string dir_ = bench::FreshTestInstall();
   bench::Library library_{GetParam()};
 };
 
@@ -186,9 +178,7 @@ TEST_P(Editions, LinesResultsAndPages) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, Editions,
-                         ::testing::Values(bench::EditionId::kCurrent, bench::EditionId::kEarlier),
-                         ::testing::PrintToStringParamName());
+QUARVEL_BOTH_EDITIONS(Editions);
 
 TEST_F(Dispatch, TargetLineThenRuleOfTheProvince) {
   Serve(Redirect("http://portal/arrears.html"));
@@ -215,15 +205,6 @@ TEST_F(Dispatch, InstallPathWithoutBackslashJoinsUnchanged) {
   EXPECT_EQ(Classify("27", 260, &page), AccountExpire);
   bench::RemoveTree(bare + "Data");
   bench::RemoveTree(bare + "Log");
-}
-
-TEST_F(Dispatch, RulesPathThatIsAFolderIsNoRulesFile) {
-  Serve(Redirect("http://portal/arrears.html"));
-  CreateDirectoryA((dir_ + "Data").c_str(), nullptr);
-  ASSERT_TRUE(CreateDirectoryA((dir_ + "Data\\Quarvel.ini").c_str(), nullptr));
-  std::wstring page;
-  EXPECT_EQ(Classify("27", 260, &page), Unclassified);
-  EXPECT_EQ(Log().back(), "Quarvel.ini is not exists! -> 751");
 }
 
 TEST_F(Dispatch, SetupKeyIsReadInThe32BitView) {
