@@ -54,8 +54,7 @@ LSTATUS WINAPI FailSecondQuery(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD
 class OsFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    bench::ResetSetupKey();
-    dir_ = bench::FreshInstallDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = bench::FreshTestInstall();
     quarvel::StartUnits();
     gOs = quarvel::kSystemOsCalls;
     gOs.closesocket = CountClose;
