@@ -80,17 +80,13 @@ Output Run(std::size_t capacity, const std::string& full, Format format) {
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Printf(const char* format, ...) {
+  char line[4096];  // four texts of at most 700 bytes and a number fit
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string s(static_cast<std::size_t>(n) + 1, '\0');
-  std::vsnprintf(&s[0], s.size(), format, args);
+  const int n = std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
-  s.resize(static_cast<std::size_t>(n));
-  return s;
+  CHECK(n >= 0 && static_cast<std::size_t>(n) < sizeof line);
+  return std::string(line, static_cast<std::size_t>(n));
 }
 
 // "%s -> %d\n" and "%s-> %d\n": the message gives way, then the tail.
