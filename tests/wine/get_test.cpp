@@ -82,10 +82,9 @@ class GetTest : public ::testing::Test {
     return result;
   }
 
-  // The accessors' texts, each copied into a cleared buffer.
-  std::string RequestText() { return Copy(&IZHttp::GetRequestHeader, QUARVEL_REQUEST_HEADER_SIZE); }
-  std::string HeaderText() { return Copy(&IZHttp::GetResponseHeader, QUARVEL_RESPONSE_HEADER_SIZE); }
-  std::string BodyText() { return Copy(&IZHttp::GetResponseBody, QUARVEL_RESPONSE_BODY_SIZE); }
+  std::string RequestText() { return kit::RequestText(component_); }
+  std::string HeaderText() { return kit::HeaderText(component_); }
+  std::string BodyText() { return kit::BodyText(component_); }
 
   // Each URL fails before a request is sent: 0, empty buffers, only the exit line.
   void ExpectRefused(const std::vector<std::string>& urls) {
@@ -105,14 +104,6 @@ class GetTest : public ::testing::Test {
   bench::Library library_{bench::EditionId::kCurrent};
   IZHttp* component_ = library_.Create(2000);
   std::size_t exitLines_ = 0;
-
- private:
-  template <typename Accessor>
-  std::string Copy(Accessor accessor, std::size_t size) {
-    std::vector<char> buffer(size + 1, '\0');
-    EXPECT_EQ((component_->*accessor)(buffer.data()), 1);
-    return std::string(buffer.data());
-  }
 };
 
 // Capitals pass the scheme test and the host keeps them; the query is kept; a
