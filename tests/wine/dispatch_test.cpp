@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "support/Settings.h"
 #include "tests/wine/TestBench.h"
@@ -316,20 +315,6 @@ TEST_F(Dispatch, LongPagesAreCutToPageCount) {
   IZHttp* component = library.Create();
   EXPECT_EQ(component->CheckNetDisconType(nullptr, 260), AccountExpire);
   component->Release();
-}
-
-TEST_F(Dispatch, LongTargetLineStaysWithinTheMessageBuffer) {
-  Serve(Redirect("http://portal/" + std::string(700, 't')));
-  bench::WriteRules(dir_, "[ShanXi]\r\n");
-  std::wstring page;
-  EXPECT_EQ(Classify("0", 260, &page), Unclassified);
-  std::string log = bench::ReadLog(dir_);
-  std::size_t begin = log.find("获取到的重定向地址为：");
-  ASSERT_NE(begin, std::string::npos);
-  std::size_t end = log.find("-> 758\r\n", begin);
-  ASSERT_NE(end, std::string::npos);
-  // The formatted text, line end counted once, fits 399 bytes.
-  EXPECT_LE(end + std::strlen("-> 758\n") - begin, 399u);
 }
 
 // [Probe] TimeLimitMs bounds a whole call of each slot, whatever the line
