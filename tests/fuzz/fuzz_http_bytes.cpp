@@ -1,21 +1,14 @@
-// Plays arbitrary bytes as a server's answer: scans for the header end the
-// way ReadHeader does, reads its Content-Length and whether it declares a
-// chunked body, classifies the status line, gathers the rest as a body in
-// receive chunks of random size, scans it as chunked framing whole and in
-// random pieces, and composes requests from host and path texts cut out of
-// the input into random capacities. Every result is checked against a plain
-// reference or the same work done another way, and every buffer is exactly
-// its size, so the sanitizer sees any byte read or written past it.
+// Plays arbitrary bytes as a server's answer: header end, Content-Length,
+// chunked declaration and framing, status class, body gathering in random
+// receives, and requests composed into random capacities. Each result is
+// checked against a plain reference or the same work done another way, in
+// buffers of exactly their size.
 #include "http/HttpBytes.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,12 +22,10 @@ using namespace quarvel;
 
 constexpr std::size_t kMaxRequestCapacity = 1100;
 constexpr std::size_t kGuard = 16;
-// Longest body fed, past the buffer's capacity.
-constexpr std::size_t kMaxBodyBytes = 8000;
+constexpr std::size_t kMaxBodyBytes = 8000;  // past the buffer's capacity
 constexpr char kSentinel = '\x5A';
 
-// Small deterministic generator for chunk sizes, seeded from the input.
-struct XorShift {
+struct XorShift {  // chunk sizes, seeded from the input
   std::uint32_t state;
   std::uint32_t Next() {
     state ^= state << 13;
@@ -44,9 +35,7 @@ struct XorShift {
   }
 };
 
-// Reads up to kHeaderReadLimit bytes one at a time into a buffer of exactly
-// kResponseHeaderSize bytes, stopping where IsHeaderEnd says. Returns the
-// count of bytes read; *ended tells whether the empty line was seen.
+// Reads byte by byte, as ReadHeader does; returns the bytes read.
 std::size_t ScanHeader(const std::uint8_t* data, std::size_t size, char* header, bool* ended) {
   std::memset(header, 0, kResponseHeaderSize);
   *ended = false;
@@ -69,8 +58,6 @@ void CheckHeaderEnd(const char* header, std::size_t read, bool ended, std::uint3
   CHECK(FindHeaderEnd(header, from, read) == (ended ? read : 0));
 }
 
-// A decimal text without leading zeros fits a size_t when it is no longer
-// than SIZE_MAX's and, as long, not above it.
 bool FitsSize(const std::string& digits) {
   const std::size_t first = digits.find_first_not_of('0');
   const std::string significant = first == std::string::npos ? "" : digits.substr(first);
@@ -84,10 +71,8 @@ std::string LowerPrefix(const std::string& text, std::size_t at, std::size_t n) 
   return prefix;
 }
 
-// Plain reference of ParseContentLength: every line after a CR LF whose first
-// 15 bytes, lower-cased, are "content-length:" must end in CR LF and hold
-// digits between blanks, all fields one value; a "transfer-encoding:" line
-// makes it malformed.
+// ParseContentLength: every "content-length:" line (any case) ends in CR LF
+// and holds digits between blanks, all one value; "transfer-encoding:" is malformed.
 BodyLength ReferenceLength(const std::string& header, std::size_t* length) {
   BodyLength found = kLengthAbsent;
   for (std::size_t at = header.find("\r\n"); at != std::string::npos;
@@ -114,17 +99,15 @@ BodyLength ReferenceLength(const std::string& header, std::size_t* length) {
 }
 
 void CheckContentLength(const char* header, std::size_t len) {
-  std::unique_ptr<char[]> exact(new char[len == 0 ? 1 : len]);
-  std::memcpy(exact.get(), header, len);
+  const auto exact = ExactCopy(header, len);
   std::size_t length = 7, expectedLength = 7;
   const BodyLength expected = ReferenceLength(std::string(header, len), &expectedLength);
   CHECK(ParseContentLength(exact.get(), len, &length) == expected);
   if (expected == kLengthDeclared) CHECK(length == expectedLength);
 }
 
-// Plain reference of DeclaresChunkedBody: the last line after a CR LF whose
-// first 18 bytes, lower-cased, are "transfer-encoding:" decides; its value up
-// to the next CR LF, after its last comma and trimmed, must be "chunked".
+// DeclaresChunkedBody: the last "transfer-encoding:" line decides; its last
+// coding, trimmed, is "chunked".
 bool ReferenceChunked(const std::string& header) {
   bool chunked = false;
   for (std::size_t at = header.find("\r\n"); at != std::string::npos;
@@ -147,29 +130,22 @@ bool ReferenceChunked(const std::string& header) {
 }
 
 void CheckChunkedHeader(const char* header, std::size_t len) {
-  std::unique_ptr<char[]> exact(new char[len == 0 ? 1 : len]);
-  std::memcpy(exact.get(), header, len);
-  CHECK(DeclaresChunkedBody(exact.get(), len) == ReferenceChunked(std::string(header, len)));
+  CHECK(DeclaresChunkedBody(ExactCopy(header, len).get(), len) ==
+        ReferenceChunked(std::string(header, len)));
 }
 
-// Scans bytes as a chunked body whole, then cut into random pieces (often of
-// one byte), each from an exact-size copy so that the sanitizer sees a read
-// past a piece: the same answer either way, and one that once done or
-// malformed stays so.
-void CheckChunkedScan(const std::uint8_t* bytes, std::size_t len, XorShift* rng) {
-  std::unique_ptr<char[]> whole(new char[len == 0 ? 1 : len]);
-  std::memcpy(whole.get(), bytes, len);
+// Whole, then in random exact-size pieces: the same answer, and one that once
+// done or malformed stays so.
+void CheckChunkedScan(const char* bytes, std::size_t len, XorShift* rng) {
   ChunkedScan once{};
-  const ChunkedResult expected = ScanChunked(&once, whole.get(), len);
+  const ChunkedResult expected = ScanChunked(&once, ExactCopy(bytes, len).get(), len);
 
   ChunkedScan pieces{};
   ChunkedResult result = kChunkedNeedMore;
   for (std::size_t at = 0; at < len;) {
     const std::uint32_t roll = rng->Next();
     const std::size_t n = roll % 4 == 0 ? 1 : 1 + (roll >> 2) % (len - at);
-    std::unique_ptr<char[]> piece(new char[n]);
-    std::memcpy(piece.get(), bytes + at, n);
-    const ChunkedResult next = ScanChunked(&pieces, piece.get(), n);
+    const ChunkedResult next = ScanChunked(&pieces, ExactCopy(bytes + at, n).get(), n);
     if (result != kChunkedNeedMore) CHECK(next == result);
     result = next;
     at += n;
@@ -186,9 +162,7 @@ void CheckStatusLine(const char* header, std::size_t len) {
   if (!found) return;
   CHECK(lineLen == crlf);
 
-  // Classify from an exact-size copy: the line must not be read past lineLen.
-  std::unique_ptr<char[]> line(new char[lineLen == 0 ? 1 : lineLen]);
-  std::memcpy(line.get(), header, lineLen);
+  const auto line = ExactCopy(header, lineLen);
   const std::string_view view(line.get(), lineLen);
   StatusClass expected = kStatusOther;
   if (view.find("200 OK") != std::string_view::npos) {
@@ -200,10 +174,8 @@ void CheckStatusLine(const char* header, std::size_t len) {
   CHECK(ClassifyStatusLine(line.get(), lineLen) == expected);
 }
 
-// Feeds bodyLen bytes, taken from data over and over, as the receive loop
-// would: chunks of 1 to kBodyChunkSize bytes, now and then one that fills
-// the buffer exactly or to one byte short, a receive that fails, and a close
-// at the end.
+// bodyLen bytes of data (repeated) as receives of 1 to kBodyChunkSize bytes,
+// now and then one that fills the buffer or to one byte short, or fails.
 void GatherBody(const std::uint8_t* data, std::size_t size, std::size_t bodyLen,
                 XorShift* rng) {
   if (size == 0) bodyLen = 0;
@@ -253,7 +225,7 @@ using testdata::ExpectedRequest;
 void ComposeRequest(const std::string& host, const std::string& path, std::size_t capacity) {
   std::vector<char> out(capacity + kGuard, kSentinel);
   const std::size_t len = BuildRequestText(out.data(), capacity, host.c_str(), path.c_str());
-  for (std::size_t i = capacity; i < out.size(); ++i) CHECK(out[i] == kSentinel);
+  CHECK_ALL(out, capacity, out.size(), kSentinel);
 
   // What the function sees: the texts up to their first NUL.
   const std::string h(host.c_str()), p(path.c_str());
@@ -265,18 +237,17 @@ void ComposeRequest(const std::string& host, const std::string& path, std::size_
   } else if (!lineBreak && expected.size() <= capacity - 1) {
     CHECK(len == expected.size());
     CHECK(std::memcmp(out.data(), expected.data(), len) == 0);
-    for (std::size_t i = len; i < capacity; ++i) CHECK(out[i] == '\0');
+    CHECK_ALL(out, len, capacity, '\0');
   } else {
     CHECK(len == 0);
-    for (std::size_t i = 0; i < capacity; ++i) CHECK(out[i] == '\0');
+    CHECK_ALL(out, 0, capacity, '\0');
   }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // The answer itself comes first in the input; the few numbers that steer
-  // this run are taken from its end.
+  // The answer comes first in the input; the numbers that steer the run from its end.
   FuzzedDataProvider params(data, size);
   XorShift rng{params.ConsumeIntegral<std::uint32_t>() | 1u};
   const std::size_t capacity = params.ConsumeIntegralInRange<std::size_t>(0, kMaxRequestCapacity);
@@ -296,7 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* body = ended ? data + read : data;
   const std::size_t bodySize = ended ? answerSize - read : answerSize;
   GatherBody(body, bodySize, bodyLen, &rng);
-  CheckChunkedScan(body, bodySize, &rng);
+  CheckChunkedScan(reinterpret_cast<const char*>(body), bodySize, &rng);
 
   // Host and path are two stretches of the answer.
   const std::size_t hostEnd = answerSize == 0 ? 0 : rng.Next() % (answerSize + 1);

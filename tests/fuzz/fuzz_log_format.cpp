@@ -1,17 +1,12 @@
-// Formats log lines from arbitrary texts into random capacities with all four
-// formats. Each output sits in a larger buffer of sentinel bytes; the checks:
-// nothing past the capacity is written, the text is terminated and ends in
-// "\n", a line that fits equals what snprintf makes, and a line that does not
-// fit keeps its fixed parts and cuts its texts only between characters.
+// The four log line formats on arbitrary texts and capacities: nothing past
+// the capacity written, terminated, ending in "\n", equal to snprintf's line
+// when it fits, else fixed parts kept and texts cut only between characters.
 #include "support/LogFormat.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdarg>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -63,7 +58,7 @@ template <typename Format>
 Output Run(std::size_t capacity, const std::string& full, Format format) {
   std::vector<char> buf(capacity + kGuard, kSentinel);
   const std::size_t len = format(buf.data(), capacity);
-  for (std::size_t i = capacity; i < buf.size(); ++i) CHECK(buf[i] == kSentinel);
+  CHECK_ALL(buf, capacity, buf.size(), kSentinel);
   if (capacity == 0) {
     CHECK(len == 0);
     return {capacity, std::string()};
@@ -85,17 +80,13 @@ Output Run(std::size_t capacity, const std::string& full, Format format) {
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Printf(const char* format, ...) {
+  char line[4096];  // four texts of at most 700 bytes and a number fit
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string s(static_cast<std::size_t>(n) + 1, '\0');
-  std::vsnprintf(&s[0], s.size(), format, args);
+  const int n = std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
-  s.resize(static_cast<std::size_t>(n));
-  return s;
+  CHECK(n >= 0 && static_cast<std::size_t>(n) < sizeof line);
+  return std::string(line, static_cast<std::size_t>(n));
 }
 
 // "%s -> %d\n" and "%s-> %d\n": the message gives way, then the tail.
@@ -174,7 +165,7 @@ void CheckTimeStamp(const LocalTime& t) {
   char out[kTimeStampSize + kGuard];
   std::memset(out, kSentinel, sizeof out);
   FormatTimeStamp(out, t);
-  for (std::size_t i = kTimeStampSize; i < sizeof out; ++i) CHECK(out[i] == kSentinel);
+  CHECK_ALL(out, kTimeStampSize, sizeof out, kSentinel);
   const std::string expected =
       Printf("%04d-%02d-%02d %02d:%02d:%02d", Clamp(t.year, 9999), Clamp(t.month, 99),
              Clamp(t.day, 99), Clamp(t.hour, 99), Clamp(t.minute, 99), Clamp(t.second, 99));
@@ -223,12 +214,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       message, " -> " + number + ",", valueA, valueB);
 
   LocalTime t{};
-  t.year = fdp.ConsumeIntegral<int>();
-  t.month = fdp.ConsumeIntegral<int>();
-  t.day = fdp.ConsumeIntegral<int>();
-  t.hour = fdp.ConsumeIntegral<int>();
-  t.minute = fdp.ConsumeIntegral<int>();
-  t.second = fdp.ConsumeIntegral<int>();
+  for (int* field : {&t.year, &t.month, &t.day, &t.hour, &t.minute, &t.second}) {
+    *field = fdp.ConsumeIntegral<int>();
+  }
   CheckTimeStamp(t);
   CheckAge(fdp.ConsumeIntegral<long long>(), fdp.ConsumeIntegral<long long>());
   return 0;

@@ -49,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CHECK(result >= kNoTarget && result <= kNetworkUp);
   CHECK(points >= 1 && points <= 4);
-  for (std::size_t i = room; i < target.size(); ++i) CHECK(target[i] == kSentinel);
+  CHECK_ALL(target, room, target.size(), kSentinel);
   if (room == 0) return 0;
   const std::size_t len = strnlen(target.data(), room);
   CHECK(len < room);
   CHECK(result == kTargetFound || len == 0);
-  for (std::size_t i = len; i < room; ++i) CHECK(target[i] == '\0');
+  CHECK_ALL(target, len, room, '\0');
   return 0;
 }

@@ -5,7 +5,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,11 +20,8 @@ constexpr char16_t kSentinel = 0xABCD;
 
 void CheckRuleHits(FuzzedDataProvider& fdp) {
   // Both held as C strings: the first NUL ends each, as in a value buffer.
-  const std::string needleBytes =
-      fdp.ConsumeRandomLengthString(kRuleValueSize - 1);
-  const std::string targetBytes = fdp.ConsumeRandomLengthString(kRuleValueSize * 2);
-  const std::string needle(needleBytes.c_str());
-  const std::string target(targetBytes.c_str());
+  const std::string needle = fdp.ConsumeRandomLengthString(kRuleValueSize - 1).c_str();
+  const std::string target = fdp.ConsumeRandomLengthString(kRuleValueSize * 2).c_str();
   const bool expected = !needle.empty() && target.find(needle) != std::string::npos;
   CHECK(RuleHits(needle.c_str(), target.c_str()) == expected);
 }
@@ -40,7 +36,7 @@ void CheckCopyPageText(FuzzedDataProvider& fdp) {
 
   std::vector<char16_t> page(count + kGuard, kSentinel);
   const std::size_t n = CopyPageText(page.data(), count, text.c_str());
-  for (std::size_t i = count; i < page.size(); ++i) CHECK(page[i] == kSentinel);
+  CHECK_ALL(page, count, page.size(), kSentinel);
   if (count == 0) {
     CHECK(n == 0);
     return;

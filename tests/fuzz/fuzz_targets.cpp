@@ -1,14 +1,10 @@
-// Cuts redirect targets out of arbitrary bytes with every cutter, and checks
-// that each target lies within the input, that each write stays within its
-// buffer and that the removal matches the restarting search it stands for.
+// Every target cutter on arbitrary bytes: each target lies within the input,
+// each write within its buffer, and the removal matches a restarting search.
 #include "classify/Targets.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,7 +17,7 @@ using namespace quarvel;
 constexpr char kPortal[] = "https://kb.portal.test/kbs/product";
 constexpr std::size_t kMaxCapacity = 1100;
 constexpr std::size_t kGuard = 16;
-constexpr unsigned char kSentinel = 0xAB;
+constexpr char kSentinel = '\xAB';
 // The restarting reference is slow; it only runs on inputs up to this size.
 constexpr std::size_t kReferenceLimit = 2048;
 
@@ -29,20 +25,6 @@ bool Within(const char* in, std::size_t len, TextSpan span) {
   return span.begin >= in && span.len <= len &&
          static_cast<std::size_t>(span.begin - in) <= len - span.len;
 }
-
-// Output of capacity bytes followed by a guard.
-struct Guarded {
-  explicit Guarded(std::size_t capacity)
-      : cap(capacity), bytes(capacity + kGuard, static_cast<char>(kSentinel)) {}
-  bool GuardIntact() const {
-    for (std::size_t i = cap; i < bytes.size(); ++i) {
-      if (static_cast<unsigned char>(bytes[i]) != kSentinel) return false;
-    }
-    return true;
-  }
-  std::size_t cap;
-  std::vector<char> bytes;
-};
 
 void CheckLocation(const char* in, std::size_t len) {
   TextSpan t{};
@@ -84,26 +66,24 @@ void CheckMetaRefresh(const char* in, std::size_t len) {
 
 void CheckCopy(const char* in, std::size_t len, int capacity) {
   const std::size_t room = capacity > 0 ? static_cast<std::size_t>(capacity) : 0;
-  Guarded g(room);
-  const std::size_t n = CopyTarget(g.bytes.data(), capacity, TextSpan{in, len});
-  CHECK(g.GuardIntact());
+  std::vector<char> out(room + kGuard, kSentinel);
+  const std::size_t n = CopyTarget(out.data(), capacity, TextSpan{in, len});
+  CHECK_ALL(out, room, out.size(), kSentinel);
   if (capacity <= 0) {
     CHECK(n == 0);
     return;
   }
   CHECK(n == (len < room - 1 ? len : room - 1));
-  CHECK(std::memcmp(g.bytes.data(), in, n) == 0 && g.bytes[n] == '\0');
+  CHECK(std::memcmp(out.data(), in, n) == 0 && out[n] == '\0');
 }
 
 void CheckRemoveAll(const char* in, std::size_t len, const std::string& pattern) {
   std::vector<char> text(in, in + len);
-  text.resize(len + kGuard, static_cast<char>(kSentinel));
+  text.resize(len + kGuard, kSentinel);
   const std::size_t n = RemoveAll(text.data(), len, pattern.c_str());
   CHECK(n <= len);
-  for (std::size_t i = n; i < len; ++i) CHECK(text[i] == '\0');
-  for (std::size_t i = len; i < text.size(); ++i) {
-    CHECK(static_cast<unsigned char>(text[i]) == kSentinel);
-  }
+  CHECK_ALL(text, n, len, '\0');
+  CHECK_ALL(text, len, text.size(), kSentinel);
   if (len > kReferenceLimit) return;
   std::string expected(in, len);
   if (!pattern.empty()) {
@@ -124,10 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool ownPortal = fdp.ConsumeBool();
   const std::vector<char> rest = fdp.ConsumeRemainingBytes<char>();
 
-  // Exactly the input's size on the heap, nothing behind it.
   const std::size_t len = rest.size();
-  std::unique_ptr<char[]> in(new char[len]);
-  if (len > 0) std::memcpy(in.get(), rest.data(), len);
+  const auto in = ExactCopy(rest.data(), len);
 
   CheckLocation(in.get(), len);
   CheckEmbedded(in.get(), len);

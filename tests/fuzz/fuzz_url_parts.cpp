@@ -1,17 +1,11 @@
-// Reads arbitrary bytes as UTF-16 text and runs the URL split, the port
-// reader, the numeric host test and the province code cut on it, then splits
-// the same bytes as ANSI text. The text is held in an array of exactly its
-// length, and every range returned must lie inside it and agree with a plain
-// reference.
+// Arbitrary bytes as UTF-16 text of exactly its length: the URL split, port
+// reader, numeric host test and province code cut agree with plain references
+// and stay inside the text; the same bytes split as ANSI text agree too.
 #include "component/ProvinceCode.h"
 #include "http/UrlParts.h"
 
 #include <climits>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <string>
 
 #include "tests/fuzz/FuzzCheck.h"
@@ -90,8 +84,7 @@ void CheckProvince(const char16_t* channel, std::size_t len) {
   CHECK(codeLen == (len - begin < 2 ? len - begin : 2));
 }
 
-// The same split over the input's bytes as ANSI text: every part must lie
-// where the split of those bytes as UTF-16 units (one per byte) puts it.
+// The bytes as ANSI text split where the same bytes as UTF-16 units do.
 void CheckNarrowSplit(const std::uint8_t* data, std::size_t size) {
   std::unique_ptr<char[]> bytes(new char[size == 0 ? 1 : size]);
   std::unique_ptr<char16_t[]> units(new char16_t[size == 0 ? 1 : size]);
@@ -114,11 +107,10 @@ void CheckNarrowSplit(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::size_t len = size / sizeof(char16_t);
-  // Exactly len units, so that a read past the text is caught.
-  std::unique_ptr<char16_t[]> text(new char16_t[len == 0 ? 1 : len]);
-  if (len > 0) std::memcpy(text.get(), data, len * sizeof(char16_t));
+  std::u16string copy(len, u'\0');
+  if (len > 0) std::memcpy(&copy[0], data, len * sizeof(char16_t));
+  const auto text = ExactCopy(copy.data(), len);
   const char16_t* t = text.get();
-  const std::u16string copy(t, len);
 
   CheckSplit(t, len);
   CHECK(ParsePortText(t, len) == ReferencePort(copy));

@@ -57,23 +57,17 @@ TEST(CopyPageText, EveryPageCount) {
   }
 }
 
-TEST(CopyPageText, NullPageOrText) {
+// A null text is empty; units after the terminator are neither copied nor counted.
+TEST(CopyPageText, NullPageOrTextAndTheTextTerminator) {
   EXPECT_EQ(0u, CopyPageText(nullptr, 10, u"abc"));
-  char16_t page[3] = {kDirt, kDirt, kDirt};
-  EXPECT_EQ(0u, CopyPageText(page, 3, nullptr));
-  EXPECT_EQ(u'\0', page[0]);
-  EXPECT_EQ(kDirt, page[1]);
-  EXPECT_EQ(0u, CopyPageText(page, 3, u""));
-  EXPECT_EQ(u'\0', page[0]);
-}
-
-TEST(CopyPageText, StopsAtTheTextTerminator) {
-  // Units after the terminator are neither read into page nor counted.
   const char16_t text[] = {u'a', u'b', u'\0', u'c', u'd'};
-  char16_t page[6] = {kDirt, kDirt, kDirt, kDirt, kDirt, kDirt};
-  EXPECT_EQ(2u, CopyPageText(page, 6, text));
-  EXPECT_EQ(u'\0', page[2]);
-  EXPECT_EQ(kDirt, page[3]);
+  for (const char16_t* t : {static_cast<const char16_t*>(nullptr), u"", text}) {
+    char16_t page[6] = {kDirt, kDirt, kDirt, kDirt, kDirt, kDirt};
+    const std::size_t n = t == text ? 2 : 0;
+    EXPECT_EQ(n, CopyPageText(page, 6, t));
+    EXPECT_EQ(u'\0', page[n]);
+    EXPECT_EQ(kDirt, page[n + 1]);
+  }
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "tests/wine/TestBench.h"
 
@@ -20,18 +19,12 @@ const char kPortalUrl[] = "http://127.0.0.1:8080/portal";
 const char kPortalTarget[] = "http://portal.sx.example/arrears.html";
 const char kChunkedUrl[] = "http://127.0.0.1:8080/chunked.html";
 
-// Below the library's 1000 ms receive time-out: a Get that waited for it
-// took longer.
-constexpr double kBeforeReceiveTimeOutMs = 900;
+constexpr double kBeforeReceiveTimeOutMs = 900;  // a Get that waited 1 s for more took longer
 constexpr int kTargetCapacity = 528;
 constexpr unsigned kPageCount = 260;
 
 class Nginx : public ::testing::TestWithParam<EditionId> {
  protected:
-  void SetUp() override {
-    bench::ResetSetupKey();
-    dir_ = bench::FreshInstallDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
   // A component of a fresh load, made after the province and rules are set.
   IZHttp* Create(EditionId edition) {
     library_.reset(new bench::Library(edition));
@@ -41,18 +34,10 @@ class Nginx : public ::testing::TestWithParam<EditionId> {
   void TearDown() override {
     if (component_ != nullptr) component_->Release();
   }
-  std::string Header() {
-    std::vector<char> text(QUARVEL_RESPONSE_HEADER_SIZE + 1, '\0');
-    component_->GetResponseHeader(text.data());
-    return text.data();
-  }
-  std::string Body() {
-    std::vector<char> text(QUARVEL_RESPONSE_BODY_SIZE + 1, '\0');
-    component_->GetResponseBody(text.data());
-    return text.data();
-  }
+  std::string Header() { return kit::HeaderText(component_); }
+  std::string Body() { return kit::BodyText(component_); }
 
-  std::string dir_;
+  std::string dir_ = bench::FreshTestInstall();
   std::unique_ptr<bench::Library> library_;
   IZHttp* component_ = nullptr;
 };
@@ -92,11 +77,7 @@ TEST_P(Nginx, PortalRedirectIsAccountExpire) {
   EXPECT_EQ(std::wstring(page), L"http://portal.sx.example/arrears.html");
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, Nginx,
-                         ::testing::Values(EditionId::kCurrent, EditionId::kEarlier),
-                         [](const ::testing::TestParamInfo<EditionId>& info) {
-                           return std::string(bench::EditionName(info.param));
-                         });
+QUARVEL_BOTH_EDITIONS(Nginx);
 
 using NginxCurrent = Nginx;
 

@@ -44,13 +44,9 @@ struct Received {
 Received ReadToEnd(SOCKET s) {
   Received r;
   char buf[4096];
-  for (int n; (n = recv(s, buf, sizeof buf, 0)) != 0;) {
-    if (n == SOCKET_ERROR) {
-      r.end = WSAGetLastError();
-      break;
-    }
-    r.text.append(buf, n);
-  }
+  int n;
+  while ((n = recv(s, buf, sizeof buf, 0)) > 0) r.text.append(buf, n);
+  if (n == SOCKET_ERROR) r.end = WSAGetLastError();
   return r;
 }
 
@@ -168,26 +164,13 @@ TEST_F(ScenarioServerTest, HeldConnectionDoesNotBlockOthersAndStopIsPrompt) {
 }
 
 TEST_F(ScenarioServerTest, StartFailsCleanlyOnATakenPort) {
-  SOCKET taken = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(0, bind(taken, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
-  ASSERT_EQ(0, listen(taken, 1));
-  int len = sizeof addr;
-  ASSERT_EQ(0, getsockname(taken, reinterpret_cast<sockaddr*>(&addr), &len));
-
-  Server server;
-  EXPECT_FALSE(server.Start(ntohs(addr.sin_port)));
-  closesocket(taken);
-  // The failed attempt left nothing behind: the same object starts anew.
+  Server server, rival;
   ASSERT_TRUE(server.Start(0));
   EXPECT_FALSE(server.Start(0));  // already running
-  Server rival;
-  EXPECT_FALSE(rival.Start(server.Port()));
-  // Stop releases the port.
   const unsigned short port = server.Port();
-  server.Stop();
+  EXPECT_FALSE(rival.Start(port));
+  server.Stop();  // releases the port
+  // The failed attempt left nothing behind: the same object starts anew.
   EXPECT_TRUE(rival.Start(port));
 }
 

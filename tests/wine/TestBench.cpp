@@ -47,6 +47,11 @@ std::string FreshInstallDir(const std::string& name, bool setInstallPath) {
   return dir;
 }
 
+std::string FreshTestInstall() {
+  ResetSetupKey();
+  return FreshInstallDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
 std::string Shape(const std::string& installDir, const std::string& body) {
   const std::pair<std::string, const char*> named[] = {
       {"Get 退出！", "exit"}, {"网络通。", "up"}, {"获取到的包体为空。", "empty"},

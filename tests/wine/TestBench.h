@@ -43,6 +43,8 @@ class Library : public kit::Library {
 // A fresh, empty folder C:\quarvel-tests\<name>\ (trailing backslash), made
 // the install path in the registry unless told otherwise.
 std::string FreshInstallDir(const std::string& name, bool setInstallPath = true);
+// The setup key emptied and a fresh install folder named after the running test.
+std::string FreshTestInstall();
 
 // The log's records in order, joined by blanks: a numbered one's number, the
 // texts "Get 退出！" as "exit", "网络通。" as "up", "获取到的包体为空。" as
@@ -52,5 +54,11 @@ std::string FreshInstallDir(const std::string& name, bool setInstallPath = true)
 std::string Shape(const std::string& installDir, const std::string& body = "");
 
 }  // namespace bench
+
+// Runs a test suite parameterised by edition for both editions.
+#define QUARVEL_BOTH_EDITIONS(suite)                                                    \
+  INSTANTIATE_TEST_SUITE_P(Both, suite,                                                 \
+                           ::testing::Values(bench::EditionId::kCurrent, bench::EditionId::kEarlier), \
+                           ::testing::PrintToStringParamName())
 
 #endif

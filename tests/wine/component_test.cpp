@@ -14,11 +14,7 @@ const GUID kOtherIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
 
 class Component : public ::testing::TestWithParam<EditionId> {
  protected:
-  void SetUp() override {
-    bench::ResetSetupKey();
-    installDir_ = bench::FreshInstallDir(std::string("component-") + bench::EditionName(GetParam()));
-  }
-  std::string installDir_;
+  std::string installDir_ = bench::FreshTestInstall();
 };
 
 TEST_P(Component, FactoryAcceptsOnlyTheComponentIdentifier) {
@@ -30,6 +26,8 @@ TEST_P(Component, FactoryAcceptsOnlyTheComponentIdentifier) {
   EXPECT_EQ(library.factory()(kOtherIid, &out), static_cast<HRESULT>(0x80004005));
   EXPECT_EQ(out, reinterpret_cast<void*>(0x1234));
   EXPECT_EQ(library.factory()(IID_IZHttp, nullptr), static_cast<HRESULT>(0x80004005));
+  EXPECT_EQ(library.factory()(*static_cast<const GUID*>(nullptr), &out), static_cast<HRESULT>(0x80004005));
+  EXPECT_EQ(out, reinterpret_cast<void*>(0x1234));
 }
 
 TEST_P(Component, ReferenceCountsAndQueryInterface) {
@@ -49,6 +47,8 @@ TEST_P(Component, ReferenceCountsAndQueryInterface) {
   EXPECT_EQ(component->QueryInterface(kOtherIid, &untouched), static_cast<HRESULT>(0x80004005));
   EXPECT_EQ(untouched, reinterpret_cast<void*>(0x77));
   EXPECT_EQ(component->QueryInterface(IID_IZHttp, nullptr), static_cast<HRESULT>(0x80004005));
+  EXPECT_EQ(component->QueryInterface(*static_cast<const GUID*>(nullptr), &untouched),
+            static_cast<HRESULT>(0x80004005));
 
   EXPECT_EQ(component->Release(), 0u);  // the last reference destroys it
 }
@@ -82,11 +82,7 @@ TEST_P(Component, NullTargetOrCapacityFetchesAndLogsNothing) {
   EXPECT_EQ(bench::ReadLog(installDir_), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, Component,
-                         ::testing::Values(EditionId::kCurrent, EditionId::kEarlier),
-                         [](const ::testing::TestParamInfo<EditionId>& info) {
-                           return std::string(bench::EditionName(info.param));
-                         });
+QUARVEL_BOTH_EDITIONS(Component);
 
 }  // namespace
 

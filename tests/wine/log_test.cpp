@@ -33,26 +33,17 @@ void Age(const std::string& path, long long hoursAgo) {
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER t;
-  t.LowPart = now.dwLowDateTime;
-  t.HighPart = now.dwHighDateTime;
+  ULARGE_INTEGER t = {{now.dwLowDateTime, now.dwHighDateTime}};
   t.QuadPart -= static_cast<ULONGLONG>(hoursAgo * kTicksPerHour);
   FILETIME then = {t.LowPart, t.HighPart};
   ASSERT_TRUE(SetFileTime(file, &then, &then, &then));
   CloseHandle(file);
 }
 
-// What differs between the 32-bit product and its 64-bit twin as a host sees
-// it: the exported _LOG object is a stream pointer, then the log path.
-struct BuildLayout {
-  std::size_t logFileNameOffset;
-};
-constexpr BuildLayout kLayout = sizeof(void*) == 4 ? BuildLayout{4} : BuildLayout{8};
-
-// The log path of the exported _LOG object, read at its fixed offset.
+// The log path of the exported _LOG object: a stream pointer, then the path.
 std::string LogFileName(const bench::Library& library) {
   auto* log = reinterpret_cast<const char*>(GetProcAddress(library.module(), "_LOG"));
-  return log == nullptr ? "<no _LOG>" : std::string(log + kLayout.logFileNameOffset);
+  return log == nullptr ? "<no _LOG>" : std::string(log + sizeof(void*));
 }
 
 class LogFile : public ::testing::TestWithParam<EditionId> {
@@ -67,13 +58,11 @@ TEST_P(LogFile, LinesCarryTimeStampAndLandUnderTheInstallPath) {
   WriteOneLine(GetParam());
   WriteOneLine(GetParam());  // a second load appends to the same file
   std::string log = bench::ReadLog(dir);
-  std::vector<std::string> lines;
+  ASSERT_FALSE(log.empty());
+  const std::regex stamped("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2} -> .+$");
   for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2) {
-    lines.push_back(log.substr(at, end - at));
+    EXPECT_TRUE(std::regex_match(log.substr(at, end - at), stamped)) << log.substr(at, end - at);
   }
-  ASSERT_FALSE(lines.empty());
-  std::regex stamped("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2} -> .+$");
-  for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, stamped)) << line;
   // Every "\n" a message carries is CR LF on disk: no bare LF anywhere.
   EXPECT_EQ(log.find("\n"), log.find("\r\n") + 1);
   if (GetParam() == EditionId::kCurrent) {
@@ -171,9 +160,8 @@ TEST_P(LogFile, PurgeAtLoadDeletesOnlyOldLogsOfTheCurrentEdition) {
 TEST_P(LogFile, MissingLogDirectoryIsCreatedAtLoad) {
   std::string dir = bench::FreshInstallDir(Name("log-mkdir-"));
   { bench::Library library(GetParam()); }
-  DWORD attributes = GetFileAttributesA((dir + "Log").c_str());
-  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  const DWORD attributes = GetFileAttributesA((dir + "Log").c_str());
+  EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_FALSE(bench::FileExists(dir + "Log\\Quarvel_log.log"));  // no write yet
 }
 
@@ -212,8 +200,6 @@ TEST_P(LogFile, OverlongInstallPathIsRefusedNotOverrun) {
   component->Release();
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, LogFile,
-                         ::testing::Values(EditionId::kCurrent, EditionId::kEarlier),
-                         ::testing::PrintToStringParamName());
+QUARVEL_BOTH_EDITIONS(LogFile);
 
 }  // namespace

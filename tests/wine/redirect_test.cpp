@@ -60,11 +60,7 @@ struct Row {
 
 class Editions : public ::testing::TestWithParam<EditionId> {
  protected:
-  void SetUp() override {
-    bench::ResetSetupKey();
-    dir_ = bench::FreshInstallDir(std::string("redirect-") + bench::EditionName(GetParam()));
-  }
-  std::string dir_;
+  std::string dir_ = bench::FreshTestInstall();
 };
 
 // ShanXi's earlier edition logs a page's body twice; a network-up or
@@ -81,26 +77,14 @@ TEST_P(Editions, AnswerByProvinceAndPage) {
   const std::string kept = "659 " + get200 + " 669 674 body 748";
   const Row rows[] = {
       {"probe marker", "27", probe, "", {NetworkUp, "", "exit up"}, {NetworkUp, "", up}},
-      {"probe marker", "13", probe, "", {NetworkUp, "", "exit up"}, {NetworkUp, "", up}},
-      {"probe marker", "21", probe, "", {NetworkUp, "", "exit up"}, {NetworkUp, "", up}},
       {"probe marker", "0", probe, "", {NetworkUp, "", "exit up"}, {NetworkUp, "", up}},
       {"IP-location marker before a target", "27", "您的IP地址 <meta content=\"0;url=http://p/arrears\">",
        "", {NetworkUp, "", "exit up"}, {TargetUnparsed, "", unparsed}},
       {"lower-case tag, upper-case URL=", "27", refresh + "\"0;URL=http://Portal.isp.example/Pay?A=1\">\n",
        "", {TargetFound, "http://Portal.isp.example/Pay?A=1", "exit"},
        {TargetFound, "http://Portal.isp.example/Pay?A=1", found}},
-      {"tag in capitals", "27", "<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0;URL=http://p.example/\">\n",
-       "", {TargetFound, "http://p.example/", "exit"}, {TargetUnparsed, "", unparsed}},
-      {"refresh in lower case", "27", "<meta http-equiv=\"refresh\" content=\"0;url=http://p.example/\">\n",
-       "", {TargetFound, "http://p.example/", "exit"}, {TargetUnparsed, "", unparsed}},
-      {"delay only, url= after the tag", "27", refresh + "\"30\"><a href=\"/go?url=http://p.example/\">\n",
-       "", {TargetFound, "http://p.example/", "exit"}, {TargetUnparsed, "", unparsed}},
-      {"single quotes stay", "27", refresh + "\"0;url='http://p.example/sq'\">\n", "",
-       {TargetUnparsed, "", "exit"}, {TargetFound, "'http://p.example/sq'", found}},
       {"every double quote removed", "27", refresh + "\"0;url=http://p.example/\"a\"b\" />\n", "",
        {TargetFound, "http://p.example/\"a\"b\" ", "exit"}, {TargetFound, "http://p.example/ab /", found}},
-      {"no > after the tag", "27", refresh + "\"0;url=http://p.example/\n", "",
-       {TargetUnparsed, "", "exit unparsed"}, {TargetUnparsed, "", unparsed}},
       {"ShanXi page, target", "27", "<html><meta http-equiv=\"refresh\" content=\"0;URL=http://x.y/z?a=1\"></html>",
        "", {TargetFound, "http://x.y/z?a=1", "exit"}, {TargetUnparsed, "", unparsed}},
       {"ShanXi page, link never closed", "27", "<a url=http://x.y/never-closed", "",
@@ -111,10 +95,6 @@ TEST_P(Editions, AnswerByProvinceAndPage) {
        {NoTarget, "", "exit"}, {NoTarget, "", kept}},
       {"GuangXi portal link", "21", "<a href=\"" + portal + "?nodeid=138485\">hung</a>", "",
        {TargetFound, portal + "?nodeid=138485\"", "exit"}, {NoTarget, "", kept}},
-      {"GuangXi portal link never ends", "21", "<a href=\"" + portal + "?nodeid=138485", "",
-       {TargetUnparsed, "", "exit"}, {NoTarget, "", kept}},
-      {"GuangXi other link", "21", "<a href=\"https://elsewhere/\">x</a>", "",
-       {NoTarget, "", "exit"}, {NoTarget, "", kept}},
       {"empty bodies", "0", "", Ok(""), {NoTarget, "", "exit exit empty"}, {NoTarget, "", "659 " + get404 + " 669 674 748"}},
       {"Location: found", "27", "", kit::Found302("http://p.example/pay?x=1"),
        {TargetFound, " http://p.example/pay?x=1\r\n\r\n", "exit 713"},
@@ -184,15 +164,10 @@ TEST_P(Editions, LongTargetsAreCutToCapacity) {
   component->Release();
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, Editions, ::testing::Values(EditionId::kCurrent, EditionId::kEarlier),
-                         ::testing::PrintToStringParamName());
+QUARVEL_BOTH_EDITIONS(Editions);
 
 class Redirect : public ::testing::Test {
  protected:
-  void SetUp() override {
-    bench::ResetSetupKey();
-    dir_ = bench::FreshInstallDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
   // The provider's answers to the IP-location page and to the probe URL.
   void Serve(const scenario::Reply& ipPage, const scenario::Reply& probePage) {
     server_.Route(kIpHost, "", ipPage);
@@ -211,7 +186,7 @@ class Redirect : public ::testing::Test {
   void TearDown() override {
     if (component_ != nullptr) component_->Release();
   }
-  std::string dir_;
+  std::string dir_ = bench::FreshTestInstall();
   scenario::Server server_;
   std::unique_ptr<bench::Library> library_;
   IZHttp* component_ = nullptr;
