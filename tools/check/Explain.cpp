@@ -1,27 +1,19 @@
 #include "tools/check/Explain.h"
 
 #include <cstring>
-#include <vector>
 
 #include "classify/Markers.h"
 #include "classify/ProbeSettings.h"
 #include "component/ProvinceCode.h"
-#include "component/RulesFile.h"
 #include "current/Edition.h"
 #include "earlier/Edition.h"
 #include "http/HttpBytes.h"
-#include "support/Settings.h"
+#include "tools/check/RulesLint.h"
 #include "tools/check/TextOut.h"
 #include "tools/kit/Kit.h"
 
 namespace explain {
 namespace {
-
-std::size_t ReadProfile(const void* path, const char* section, const char* key, char* value,
-                        std::size_t capacity) {
-  return GetPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(capacity),
-                                  static_cast<const char*>(path));
-}
 
 // The record of the edition loaded, the library's own: the editions tell
 // apart by unit Common, which only the current one has.
@@ -42,9 +34,9 @@ std::string RequestedUrl(const std::string& request) {
 }
 
 std::string StatusOf(const std::string& header) {
-  std::size_t lineLen = 0;
+  std::size_t lineLen = header.size();
   if (header.empty()) return "no answer";
-  if (!quarvel::FindStatusLine(header.data(), header.size(), &lineLen)) lineLen = header.size();
+  quarvel::FindStatusLine(header.data(), header.size(), &lineLen);
   switch (quarvel::ClassifyStatusLine(header.data(), lineLen)) {
     case quarvel::kStatusOk: return "200 OK";
     case quarvel::kStatusRedirect: return "redirect (" + header.substr(0, lineLen) + ")";
@@ -54,35 +46,29 @@ std::string StatusOf(const std::string& header) {
 
 std::string MarkerOf(const std::string& body, const quarvel::ProbeSettings& settings) {
   const char* which = nullptr;
-  if (!quarvel::FindNetworkUpMarker(body.c_str(), settings, &which)) {
-    if (settings.marker != nullptr) {
-      return "none: the page holds neither the built-in markers nor [Probe] Marker";
-    }
-    return settings.ipLocationMarker != nullptr
-               ? "none: the page holds neither built-in marker (GBK), and the rules file sets "
-                 "no [Probe] Marker"
-               : "none: the page holds no probe page marker (GBK), the only one this edition "
-                 "counts";
+  if (quarvel::FindNetworkUpMarker(body.c_str(), settings, &which)) {
+    if (std::strcmp(which, quarvel::kIpLocationMarker) == 0) return "built-in IP-location marker";
+    if (std::strcmp(which, quarvel::kProbePageMarker) == 0) return "built-in probe page marker";
+    return "configured marker ([Probe] Marker)";
   }
-  if (std::strcmp(which, quarvel::kIpLocationMarker) == 0) return "built-in IP-location marker";
-  if (std::strcmp(which, quarvel::kProbePageMarker) == 0) return "built-in probe page marker";
-  return "configured marker ([Probe] Marker)";
-}
-
-const quarvel::Province* CallerProvince(const quarvel::Edition& edition) {
-  std::wstring channel = kit::ReadSetupString(L"channel");
-  std::size_t begin = 0, len = 0;
-  if (!quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
-                                channel.size(), &begin, &len)) {
-    return nullptr;
+  if (settings.marker != nullptr) {
+    return "none: the page holds neither the built-in markers nor [Probe] Marker";
   }
-  return quarvel::FindProvince(*edition.provinces,
-                               channel.substr(begin, len).c_str());
+  return settings.ipLocationMarker != nullptr
+             ? "none: the page holds neither built-in marker (GBK), and the rules file sets "
+               "no [Probe] Marker"
+             : "none: the page holds no probe page marker (GBK), the only one this edition counts";
 }
 
 std::string RuleOf(const quarvel::Edition& edition, int discon) {
   if (discon == NetworkUpType) return "none needed: the network is up";
-  const quarvel::Province* province = CallerProvince(edition);
+  std::wstring channel = kit::ReadSetupString(L"channel");
+  std::size_t begin = 0, len = 0;
+  const quarvel::Province* province =
+      quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
+                               channel.size(), &begin, &len)
+          ? quarvel::FindProvince(*edition.provinces, channel.substr(begin, len).c_str())
+          : nullptr;
   if (province == nullptr) return "none: this edition has no rules for the province code";
   for (std::size_t i = 0; i < province->ruleCount; ++i) {
     const quarvel::ProvinceRule& rule = province->rules[i];
@@ -96,21 +82,11 @@ std::string RuleOf(const quarvel::Edition& edition, int discon) {
 Facts AfterCheck(HMODULE module, IZHttp* component, int redirection, int discon) {
   Facts facts;
   const quarvel::Edition& edition = EditionOf(module);
-  std::string rulesPath = textout::Ansi(kit::ReadSetupString(L"InstallPath") + quarvel::kRulesFileName);
   quarvel::ProbeSettings settings;
-  quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, edition.defaultUrl, &settings);
-  if (edition.readsProbeSection) {
-    quarvel::ReadProbeSettings({ReadProfile, rulesPath.c_str()}, quarvel::kProbeUrl,
-                               edition.defaultUrl, &settings);
-  }
-  if (!edition.ipLocationMarkerCounts) settings.ipLocationMarker = nullptr;
-
-  const std::string request = kit::RequestText(component);
-  const std::string header = kit::HeaderText(component);
-  const std::string body = kit::BodyText(component);
-  facts.answeredUrl = RequestedUrl(request);
-  facts.status = StatusOf(header);
-  if (facts.status == "200 OK") facts.marker = MarkerOf(body, settings);
+  lint::ProbeSettingsOf(edition, textout::Ansi(lint::InstallationRules()), &settings);
+  facts.answeredUrl = RequestedUrl(kit::RequestText(component));
+  facts.status = StatusOf(kit::HeaderText(component));
+  if (facts.status == "200 OK") facts.marker = MarkerOf(kit::BodyText(component), settings);
   if (redirection == TargetFound) {
     facts.targetFrom = facts.status == "200 OK" ? "the provider page's embedded address"
                                                 : "the Location header";
