@@ -18,12 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "classify/Markers.h"
+#include "classify/ProbeSettings.h"
+#include "component/ProvinceCode.h"
 #include "current/Edition.h"
 #include "earlier/Edition.h"
+#include "http/HttpBytes.h"
 #include "include/Quarvel.h"
 #include "tools/check/CodeNames.h"
 #include "tools/check/Commands.h"
-#include "tools/check/Explain.h"
+#include "tools/check/RulesLint.h"
 #include "tools/check/TextOut.h"
 #include "tools/kit/Kit.h"
 
@@ -238,12 +242,93 @@ Field BlockField(const wchar_t* key, const std::string& text) {
   return Field{line, Key(key) + textout::JsonNarrow(text.data(), text.size())};
 }
 
-// What the check went by: one line each, left out where it does not apply.
-void Explain(const explain::Facts& facts, std::vector<Field>* fields) {
-  const std::pair<const wchar_t*, const std::string&> items[] = {
-      {L"answeredUrl", facts.answeredUrl}, {L"status", facts.status},
-      {L"marker", facts.marker},           {L"targetFrom", facts.targetFrom},
-      {L"rule", facts.rule}};
+// ---- What a check went by, told from what a host can see after the call:
+// the last request and answer the component keeps, the installation's setup
+// values and rules file, and the edition's own record and province table. A
+// support engineer reads the answer without the log.
+
+
+// The record of the edition loaded, the library's own: the editions tell
+// apart by unit Common, which only the current one has.
+const quarvel::Edition& EditionOf(HMODULE module) {
+  return GetProcAddress(module, "@@Common@Initialize") != nullptr ? quarvel::kCurrentEdition
+                                                                   : quarvel::kEarlierEdition;
+}
+
+// "GET path HTTP/1.1\r\nHost: host\r\n..." gives "http://host" + path.
+std::string RequestedUrl(const std::string& request) {
+  const std::string get = "GET ", version = " HTTP/1.1\r\nHost: ";
+  std::size_t pathEnd = request.find(version);
+  if (request.compare(0, get.size(), get) != 0 || pathEnd == std::string::npos) return "";
+  std::size_t hostBegin = pathEnd + version.size();
+  std::size_t hostEnd = request.find("\r\n", hostBegin);
+  return "http://" + request.substr(hostBegin, hostEnd - hostBegin) +
+         request.substr(get.size(), pathEnd - get.size());
+}
+
+std::string StatusOf(const std::string& header) {
+  std::size_t lineLen = header.size();
+  if (header.empty()) return "no answer";
+  quarvel::FindStatusLine(header.data(), header.size(), &lineLen);
+  switch (quarvel::ClassifyStatusLine(header.data(), lineLen)) {
+    case quarvel::kStatusOk: return "200 OK";
+    case quarvel::kStatusRedirect: return "redirect (" + header.substr(0, lineLen) + ")";
+    default: return "other (" + header.substr(0, lineLen) + ")";
+  }
+}
+
+std::string MarkerOf(const std::string& body, const quarvel::ProbeSettings& settings) {
+  const char* which = nullptr;
+  if (quarvel::FindNetworkUpMarker(body.c_str(), settings, &which)) {
+    if (std::strcmp(which, quarvel::kIpLocationMarker) == 0) return "built-in IP-location marker";
+    if (std::strcmp(which, quarvel::kProbePageMarker) == 0) return "built-in probe page marker";
+    return "configured marker ([Probe] Marker)";
+  }
+  if (settings.marker != nullptr) {
+    return "none: the page holds neither the built-in markers nor [Probe] Marker";
+  }
+  return settings.ipLocationMarker != nullptr
+             ? "none: the page holds neither built-in marker (GBK), and the rules file sets "
+               "no [Probe] Marker"
+             : "none: the page holds no probe page marker (GBK), the only one this edition counts";
+}
+
+std::string RuleOf(const quarvel::Edition& edition, int discon) {
+  if (discon == NetworkUpType) return "none needed: the network is up";
+  std::wstring channel = kit::ReadSetupString(L"channel");
+  std::size_t begin = 0, len = 0;
+  const quarvel::Province* province =
+      quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
+                               channel.size(), &begin, &len)
+          ? quarvel::FindProvince(*edition.provinces, channel.substr(begin, len).c_str())
+          : nullptr;
+  if (province == nullptr) return "none: this edition has no rules for the province code";
+  for (std::size_t i = 0; i < province->ruleCount; ++i) {
+    const quarvel::ProvinceRule& rule = province->rules[i];
+    if (rule.code == discon) return "[" + std::string(province->section) + "] " + rule.key;
+  }
+  return "no rule of [" + std::string(province->section) + "] decided";
+}
+
+// What the check went by, one line each: the URL of the last request sent,
+// the answer's status, the network-up marker found (or why none was), where
+// the redirect target was cut from, the province rule that decided (or why
+// none did). Each is left out where it does not apply: redirection < 0 or
+// discon < 0 when the call did not tell it.
+void Explain(HMODULE module, IZHttp* component, int redirection, int discon,
+             std::vector<Field>* fields) {
+  const quarvel::Edition& edition = EditionOf(module);
+  quarvel::ProbeSettings settings;
+  lint::ProbeSettingsOf(edition, textout::Ansi(lint::InstallationRules()), &settings);
+  std::string status = StatusOf(kit::HeaderText(component));
+  const std::pair<const wchar_t*, std::string> items[] = {
+      {L"answeredUrl", RequestedUrl(kit::RequestText(component))},
+      {L"status", status},
+      {L"marker", status == "200 OK" ? MarkerOf(kit::BodyText(component), settings) : ""},
+      {L"targetFrom", redirection != TargetFound ? ""
+                      : status == "200 OK"       ? "the provider page's embedded address"
+                                                 : "the Location header"},
+      {L"rule", discon >= 0 ? RuleOf(edition, discon) : ""}};
   for (const auto& item : items) {
     if (!item.second.empty()) fields->push_back(TextField(item.first, item.second, false));
   }
@@ -264,7 +349,7 @@ void Classify(HMODULE module, IZHttp* component, std::vector<Field>* fields) {
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
   // A rule decides only on a target the dispatch's own check found.
   int redirection = type == NetworkUpType ? NetworkUp : type == Unclassified ? -1 : TargetFound;
-  Explain(explain::AfterCheck(module, component, redirection, type), fields);
+  Explain(module, component, redirection, type, fields);
 }
 
 void Redirect(HMODULE module, IZHttp* component, std::vector<Field>* fields) {
@@ -277,7 +362,7 @@ void Redirect(HMODULE module, IZHttp* component, std::vector<Field>* fields) {
                               codes::RedirectionName(result)));
   fields->push_back(TextField(L"target", std::string(target, strnlen(target, kTargetSize))));
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
-  Explain(explain::AfterCheck(module, component, result, -1), fields);
+  Explain(module, component, result, -1, fields);
 }
 
 void Get(IZHttp* component, const std::wstring& url, std::vector<Field>* fields) {
