@@ -21,6 +21,8 @@ constexpr std::size_t kReadChunk = 1 << 16;
 constexpr std::size_t kOutputChunk = 1 << 16;  // units gathered before a write
 constexpr UINT kGbk = 936;
 constexpr std::size_t kLongestValueShown = 100;  // bytes of a value the text output shows
+constexpr std::size_t kTimeAt = 11, kTimeLength = 8;  // "hh:mm:ss" within a stamp
+constexpr std::size_t kStampedHead = loglines::kStampLength + 4;  // "yyyy-MM-dd hh:mm:ss -> "
 
 void Out(const std::wstring& text) { textout::Write(GetStdHandle(STD_OUTPUT_HANDLE), text); }
 
@@ -155,16 +157,16 @@ class Printer : public loglines::Sink {
   }
   void OnLine(const loglines::Line& line) override {
     std::wstring name = kit::Widen(line.name);
-    std::wstring time =
-        line.stamped ? std::wstring(line.bytes, line.bytes + 8 + 11).substr(11) : std::wstring();
+    const char* at = line.bytes + kTimeAt;
+    std::wstring time = line.stamped ? std::wstring(at, at + kTimeLength) : L"";
     std::wstring gap = line.gapSeconds < 0 ? L"" : L"+" + std::to_wstring(line.gapSeconds) + L"s";
     if (json_) {
       out_ += L"{\"line\":" + std::to_wstring(line.number) + L",\"time\":\"" + time +
               L"\",\"point\":\"" + name + L"\",\"edition\":\"" + EditionMark(line.edition) +
-              L"\",\"continuation\":" + (line.continuation ? L"true" : L"false") +
+              L"\",\"continuation\":" + Bool(line.continuation) +
               L",\"gapSeconds\":" + std::to_wstring(line.gapSeconds) + L",\"wait\":" +
               (line.waitReason ? L"\"" + kit::Widen(line.waitReason) + L"\"" : L"null") +
-              L",\"callBegins\":" + (line.callBegins ? L"true" : L"false") +
+              L",\"callBegins\":" + Bool(line.callBegins) +
               L",\"bytes\":" + std::to_wstring(line.fullLength) + L",\"text\":\"";
       AppendGbk(&out_, line.bytes, line.length, true);
       out_ += L"\"}\n";
@@ -176,8 +178,8 @@ class Printer : public loglines::Sink {
                      : name.empty()    ? L"?"
                                        : name.c_str()));
       out_ += head;
-      AppendGbk(&out_, line.bytes + (line.stamped ? loglines::kStampLength + 4 : 0),
-                line.length - (line.stamped ? loglines::kStampLength + 4 : 0), false);
+      std::size_t stamp = line.stamped ? kStampedHead : 0;
+      AppendGbk(&out_, line.bytes + stamp, line.length - stamp, false);
       if (line.fullLength > line.length) {
         out_ += L" [cut: " + std::to_wstring(line.fullLength) + L" bytes]";
       }
@@ -199,7 +201,7 @@ class Printer : public loglines::Sink {
               L"],\"fetches\":" + std::to_wstring(call.fetches) + L",\"status\":\"" +
               kit::Widen(call.status) + L"\",\"target\":\"" + target + L"\",\"rule\":\"" +
               kit::Widen(call.rule) + L"\",\"result\":\"" + kit::Widen(call.result) +
-              L"\",\"timeLimitEnded\":" + (call.timeLimitEnded ? L"true" : L"false") + L"}\n";
+              L"\",\"timeLimitEnded\":" + Bool(call.timeLimitEnded) + L"}\n";
     } else {
       out_ += L"       = " + kit::Widen(call.kind) + L" (lines " + std::to_wstring(call.firstLine) +
               L"-" + std::to_wstring(call.lastLine) + L"): fetches " +
