@@ -242,11 +242,10 @@ Field BlockField(const wchar_t* key, const std::string& text) {
   return Field{line, Key(key) + textout::JsonNarrow(text.data(), text.size())};
 }
 
-// ---- What a check went by, told from what a host can see after the call:
-// the last request and answer the component keeps, the installation's setup
+// What a check went by is told from what a host can see after the call: the
+// last request and answer the component keeps, the installation's setup
 // values and rules file, and the edition's own record and province table. A
 // support engineer reads the answer without the log.
-
 
 // The record of the edition loaded, the library's own: the editions tell
 // apart by unit Common, which only the current one has.
