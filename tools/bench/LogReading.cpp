@@ -17,6 +17,7 @@ constexpr std::size_t kSeedLimit = 1u << 20;  // of the library's own log, at mo
 constexpr int kCallsPerDll = 3;
 constexpr DWORD kRunLimitMs = 120000;
 constexpr DWORD kPollMs = 20;
+constexpr unsigned kPageUnits = 260;  // the dial-up client's page buffer
 
 // A seed of whole lines of the library's own log, with its mix of editions.
 std::string Seed(const std::vector<std::string>& dlls, const std::string& installDir) {
@@ -25,8 +26,8 @@ std::string Seed(const std::vector<std::string>& dlls, const std::string& instal
     for (int i = 0; i < kCallsPerDll; ++i) {
       IZHttp* component = library.Create(500);
       if (component == nullptr) break;
-      wchar_t page[260] = {};
-      component->CheckNetDisconType(page, 260);
+      wchar_t page[kPageUnits] = {};
+      component->CheckNetDisconType(page, kPageUnits);
       component->Release();
     }
   }
@@ -36,17 +37,13 @@ std::string Seed(const std::vector<std::string>& dlls, const std::string& instal
 }
 
 bool WriteRepeated(const std::string& path, const std::string& seed, std::size_t bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
   bool ok = true;
   for (std::size_t written = 0; ok && written < bytes; written += seed.size()) {
-    DWORD n = 0;
-    ok = WriteFile(file, seed.data(), static_cast<DWORD>(seed.size()), &n, nullptr) &&
-         n == seed.size();
+    ok = std::fwrite(seed.data(), 1, seed.size(), file) == seed.size();
   }
-  CloseHandle(file);
-  return ok;
+  return std::fclose(file) == 0 && ok;
 }
 
 struct Run {

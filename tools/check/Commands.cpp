@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "component/RulesFile.h"
 #include "current/Edition.h"
 #include "earlier/Edition.h"
 #include "tools/check/LogLines.h"
 #include "tools/check/RulesLint.h"
+#include "support/Bytes.h"
 #include "tools/check/TextOut.h"
 #include "tools/kit/Kit.h"
 
@@ -21,8 +21,8 @@ constexpr std::size_t kReadChunk = 1 << 16;
 constexpr std::size_t kOutputChunk = 1 << 16;  // units gathered before a write
 constexpr UINT kGbk = 936;
 constexpr std::size_t kLongestValueShown = 100;  // bytes of a value the text output shows
-constexpr int kLineBufferUnits =
-    static_cast<int>(loglines::kLineCapacity);  // a byte, a unit at most
+constexpr std::size_t kTimeAt = 11, kTimeLength = 8;  // "hh:mm:ss" within a stamp
+constexpr std::size_t kStampedHead = loglines::kStampLength + 4;  // "yyyy-MM-dd hh:mm:ss -> "
 
 void Out(const std::wstring& text) { textout::Write(GetStdHandle(STD_OUTPUT_HANDLE), text); }
 
@@ -76,58 +76,61 @@ std::wstring RulesText(const std::wstring& path, const quarvel::Edition& edition
                         : L"result: something will not work as written\n");
 }
 
+const wchar_t* Bool(bool value) { return value ? L"true" : L"false"; }
+
+// A JSON array of items, each object's members given by members.
+template <typename Item, typename Members>
+std::wstring JsonArray(const std::vector<Item>& items, Members members) {
+  std::wstring out;
+  for (const Item& item : items) out += (out.empty() ? L"{" : L",{") + members(item) + L"}";
+  return L"[" + out + L"]";
+}
+
 std::wstring RulesJson(const std::wstring& path, const quarvel::Edition& edition,
                        const lint::Report& r) {
-  std::wstring out = L"{\"command\":\"rules\",\"file\":" + JsonWide(path) + L",\"edition\":\"" +
-                     EditionName(edition) + L"\",\"encoding\":" + Json(r.encoding) +
-                     L",\"values\":[";
-  for (std::size_t i = 0; i < r.values.size(); ++i) {
-    const lint::Value& v = r.values[i];
-    out += (i ? L",{" : L"{") + (L"\"section\":" + Json(v.section)) + L",\"key\":" + Json(v.key) +
-           L",\"value\":" + (v.present ? Json(v.value) : L"null") + L",\"problem\":" +
-           (v.note.empty() ? L"null" : Json(v.note)) + L"}";
-  }
-  out += L"],\"findings\":[";
-  for (std::size_t i = 0; i < r.findings.size(); ++i) {
-    const lint::Finding& f = r.findings[i];
-    out += (i ? L",{" : L"{") + (L"\"line\":" + std::to_wstring(f.line)) + L",\"section\":" +
-           Json(f.section) + L",\"key\":" + Json(f.key) + L",\"problem\":" +
-           (f.problem ? L"true" : L"false") + L",\"text\":" + Json(f.text) + L"}";
-  }
-  out += L"],\"provinces\":[";
-  for (std::size_t i = 0; i < r.provinces.size(); ++i) {
-    const lint::Province& p = r.provinces[i];
-    out += (i ? L",{" : L"{") + (L"\"section\":" + Json(p.section)) + L",\"code\":" + Json(p.code) +
-           L",\"recognised\":" + Names(p.recognised, true) + L",\"notRecognised\":" +
-           Names(p.missed, true) + L"}";
-  }
-  return out + L"],\"sound\":" + (r.sound ? L"true" : L"false") + L"}\n";
+  return L"{\"command\":\"rules\",\"file\":" + JsonWide(path) + L",\"edition\":\"" +
+         EditionName(edition) + L"\",\"encoding\":" + Json(r.encoding) + L",\"values\":" +
+         JsonArray(r.values, [](const lint::Value& v) {
+           return L"\"section\":" + Json(v.section) + L",\"key\":" + Json(v.key) + L",\"value\":" +
+                  (v.present ? Json(v.value) : L"null") + L",\"problem\":" +
+                  (v.note.empty() ? L"null" : Json(v.note));
+         }) +
+         L",\"findings\":" + JsonArray(r.findings, [](const lint::Finding& f) {
+           return L"\"line\":" + std::to_wstring(f.line) + L",\"section\":" + Json(f.section) +
+                  L",\"key\":" + Json(f.key) + L",\"problem\":" + Bool(f.problem) +
+                  L",\"text\":" + Json(f.text);
+         }) +
+         L",\"provinces\":" + JsonArray(r.provinces, [](const lint::Province& p) {
+           return L"\"section\":" + Json(p.section) + L",\"code\":" + Json(p.code) +
+                  L",\"recognised\":" + Names(p.recognised, true) + L",\"notRecognised\":" +
+                  Names(p.missed, true);
+         }) +
+         L",\"sound\":" + Bool(r.sound) + L"}\n";
 }
 
 // A log line's bytes decoded from GBK: a byte that starts no GBK character,
 // and control characters, shown as \xNN (or \t, \r).
+// The bytes plain text takes at bytes: 1 (printable ASCII, quote and
+// backslash not for JSON), 2 (a GBK character) or 0 (a byte to escape).
+std::size_t PlainAt(const char* bytes, std::size_t left, bool json) {
+  unsigned char b = static_cast<unsigned char>(bytes[0]);
+  if (b >= 0x20 && b < 0x7F) return json && (b == '"' || b == '\\') ? 0 : 1;
+  unsigned char trail = left > 1 ? static_cast<unsigned char>(bytes[1]) : 0;
+  return quarvel::IsGbkLeadByte(b) && trail >= 0x40 && trail != 0x7F && trail != 0xFF ? 2 : 0;
+}
+
 void AppendGbk(std::wstring* out, const char* bytes, std::size_t length, bool json) {
   std::size_t at = 0;
   while (at < length) {
     std::size_t run = at;
-    while (run < length && run - at + 2 <= static_cast<std::size_t>(kLineBufferUnits)) {
-      unsigned char b = static_cast<unsigned char>(bytes[run]);
-      if (b >= 0x20 && b < 0x7F && !(json && (b == '"' || b == '\\'))) {
-        ++run;
-      } else if (run + 1 < length && b >= 0x81 && b <= 0xFE &&
-                 static_cast<unsigned char>(bytes[run + 1]) >= 0x40 &&
-                 static_cast<unsigned char>(bytes[run + 1]) != 0x7F &&
-                 static_cast<unsigned char>(bytes[run + 1]) != 0xFF) {
-        run += 2;
-      } else {
-        break;
-      }
+    for (std::size_t n; run < length && (n = PlainAt(bytes + run, length - run, json)) > 0;) {
+      run += n;
     }
     if (run > at) {
-      wchar_t wide[kLineBufferUnits];  // a run lies within one kept line or target
-      int n = MultiByteToWideChar(kGbk, 0, bytes + at, static_cast<int>(run - at), wide,
-                                  kLineBufferUnits);
-      out->append(wide, static_cast<std::size_t>(n > 0 ? n : 0));
+      std::wstring wide(run - at, L'\0');  // a byte, a unit at most
+      int n = MultiByteToWideChar(kGbk, 0, bytes + at, static_cast<int>(run - at), &wide[0],
+                                  static_cast<int>(wide.size()));
+      out->append(wide, 0, static_cast<std::size_t>(n > 0 ? n : 0));
       at = run;
       continue;
     }
@@ -154,16 +157,16 @@ class Printer : public loglines::Sink {
   }
   void OnLine(const loglines::Line& line) override {
     std::wstring name = kit::Widen(line.name);
-    std::wstring time =
-        line.stamped ? std::wstring(line.bytes, line.bytes + 8 + 11).substr(11) : std::wstring();
+    const char* at = line.bytes + kTimeAt;
+    std::wstring time = line.stamped ? std::wstring(at, at + kTimeLength) : L"";
     std::wstring gap = line.gapSeconds < 0 ? L"" : L"+" + std::to_wstring(line.gapSeconds) + L"s";
     if (json_) {
       out_ += L"{\"line\":" + std::to_wstring(line.number) + L",\"time\":\"" + time +
               L"\",\"point\":\"" + name + L"\",\"edition\":\"" + EditionMark(line.edition) +
-              L"\",\"continuation\":" + (line.continuation ? L"true" : L"false") +
+              L"\",\"continuation\":" + Bool(line.continuation) +
               L",\"gapSeconds\":" + std::to_wstring(line.gapSeconds) + L",\"wait\":" +
               (line.waitReason ? L"\"" + kit::Widen(line.waitReason) + L"\"" : L"null") +
-              L",\"callBegins\":" + (line.callBegins ? L"true" : L"false") +
+              L",\"callBegins\":" + Bool(line.callBegins) +
               L",\"bytes\":" + std::to_wstring(line.fullLength) + L",\"text\":\"";
       AppendGbk(&out_, line.bytes, line.length, true);
       out_ += L"\"}\n";
@@ -175,8 +178,8 @@ class Printer : public loglines::Sink {
                      : name.empty()    ? L"?"
                                        : name.c_str()));
       out_ += head;
-      AppendGbk(&out_, line.bytes + (line.stamped ? loglines::kStampLength + 4 : 0),
-                line.length - (line.stamped ? loglines::kStampLength + 4 : 0), false);
+      std::size_t stamp = line.stamped ? kStampedHead : 0;
+      AppendGbk(&out_, line.bytes + stamp, line.length - stamp, false);
       if (line.fullLength > line.length) {
         out_ += L" [cut: " + std::to_wstring(line.fullLength) + L" bytes]";
       }
@@ -198,7 +201,7 @@ class Printer : public loglines::Sink {
               L"],\"fetches\":" + std::to_wstring(call.fetches) + L",\"status\":\"" +
               kit::Widen(call.status) + L"\",\"target\":\"" + target + L"\",\"rule\":\"" +
               kit::Widen(call.rule) + L"\",\"result\":\"" + kit::Widen(call.result) +
-              L"\",\"timeLimitEnded\":" + (call.timeLimitEnded ? L"true" : L"false") + L"}\n";
+              L"\",\"timeLimitEnded\":" + Bool(call.timeLimitEnded) + L"}\n";
     } else {
       out_ += L"       = " + kit::Widen(call.kind) + L" (lines " + std::to_wstring(call.firstLine) +
               L"-" + std::to_wstring(call.lastLine) + L"): fetches " +
@@ -215,32 +218,35 @@ class Printer : public loglines::Sink {
   std::wstring out_;
 };
 
+// Hands the file's bytes to take chunk by chunk; false, said on stderr, when
+// it cannot be read.
+template <typename Take>
+bool ReadChunks(const std::wstring& path, Take take) {
+  FILE* in = _wfopen(path.c_str(), L"rb");
+  if (in == nullptr) {
+    textout::Write(GetStdHandle(STD_ERROR_HANDLE), L"quarvel-check: cannot read " + path + L"\n");
+    return false;
+  }
+  static char chunk[kReadChunk];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) take(chunk, n);
+  std::fclose(in);
+  return true;
+}
+
 }  // namespace
 
 int Rules(const std::wstring& path, const quarvel::Edition& edition, bool json) {
-  std::wstring file =
-      path.empty() ? kit::ReadSetupString(L"InstallPath") + quarvel::kRulesFileName : path;
-  std::string ansi = textout::Ansi(file);
-  FILE* in = _wfopen(file.c_str(), L"rb");
-  if (in == nullptr) {
-    textout::Write(GetStdHandle(STD_ERROR_HANDLE), L"quarvel-check: cannot read " + file + L"\n");
+  std::wstring file = path.empty() ? lint::InstallationRules() : path;
+  std::string bytes;
+  if (!ReadChunks(file, [&](const char* chunk, std::size_t n) { bytes.append(chunk, n); })) {
     return kExitProblem;
   }
-  std::string bytes;
-  char chunk[kReadChunk];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) bytes.append(chunk, n);
-  std::fclose(in);
-  lint::Report report = lint::Lint(edition, ansi, bytes);
+  lint::Report report = lint::Lint(edition, textout::Ansi(file), bytes);
   Out(json ? RulesJson(file, edition, report) : RulesText(file, edition, report));
   return report.sound ? kExitSound : kExitProblem;
 }
 
 int Log(const std::wstring& path, const quarvel::Edition* edition, bool json) {
-  FILE* in = _wfopen(path.c_str(), L"rb");
-  if (in == nullptr) {
-    textout::Write(GetStdHandle(STD_ERROR_HANDLE), L"quarvel-check: cannot read " + path + L"\n");
-    return kExitProblem;
-  }
   const loglines::EditionTables current = {&quarvel::kCurrentLogPoints,
                                            &quarvel::kCurrentProvinces};
   const loglines::EditionTables earlier = {&quarvel::kEarlierLogPoints,
@@ -248,9 +254,9 @@ int Log(const std::wstring& path, const quarvel::Edition* edition, bool json) {
   Printer printer(json);
   loglines::Reader reader(edition == &quarvel::kEarlierEdition ? nullptr : &current,
                           edition == &quarvel::kCurrentEdition ? nullptr : &earlier, &printer);
-  static char chunk[kReadChunk];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) reader.Feed(chunk, n);
-  std::fclose(in);
+  if (!ReadChunks(path, [&](const char* chunk, std::size_t n) { reader.Feed(chunk, n); })) {
+    return kExitProblem;
+  }
   reader.Finish();
   return kExitSound;
 }

@@ -155,18 +155,18 @@ bool MatchLine(const quarvel::LogPointLine& line, const char* text, std::size_t 
   bool own = line.n == 0;  // the point brings its own number
   switch (line.form) {
     case LogForm::kNumbered:
-      return MatchNumber(text, length, line.message, " -> ", line.n, own, false, number);
     case LogForm::kCompact:
-      return MatchNumber(text, length, line.message, "-> ", line.n, own, false, number);
+      return MatchNumber(text, length, line.message,
+                         line.form == LogForm::kNumbered ? " -> " : "-> ", line.n, own, false,
+                         number);
     case LogForm::kWithValue:
       return StartsWith(text, length, line.message, m) && length > m && text[m] == ' ';
     case LogForm::kText:
       if (m > 0 && line.message[m - 1] == '\n') --m;
       return length == m && std::memcmp(text, line.message, m) == 0;
-    case LogForm::kValue:
-      return false;
+    default:
+      return false;  // a value line is placed by the line before it
   }
-  return false;
 }
 
 bool MatchProvinceLine(const quarvel::LogLine& line, const char* text, std::size_t length,
@@ -223,15 +223,14 @@ bool MatchTables(const EditionTables* tables, const char* text, std::size_t leng
   return false;
 }
 
+// The name of a placed line, in the order of Kind.
 void NameOf(const Placement& placed, char* name) {
-  const char* section = placed.province != nullptr ? placed.province->section : "";
-  if (placed.kind == Kind::kPoint) std::snprintf(name, kNameSize, "%s", PointName(placed.point));
-  if (placed.kind == Kind::kIntro) std::snprintf(name, kNameSize, "Intro [%s]", section);
-  if (placed.kind == Kind::kValues) std::snprintf(name, kNameSize, "Values [%s]", section);
-  if (placed.kind == Kind::kHit) {
-    std::snprintf(name, kNameSize, "Hit [%s] %s", section, placed.rule->key);
-  }
-  if (placed.kind == Kind::kNone) name[0] = '\0';
+  static const char* const kFormats[] = {"", "%s", "Intro [%s]", "Values [%s]", "Hit [%s] %s"};
+  const char* first = placed.kind == Kind::kPoint ? PointName(placed.point)
+                      : placed.province != nullptr ? placed.province->section
+                                                   : "";
+  std::snprintf(name, kNameSize, kFormats[static_cast<int>(placed.kind)], first,
+                placed.rule != nullptr ? placed.rule->key : "");
 }
 
 int RankOf(const Placement& placed) {

@@ -8,8 +8,11 @@
 #include "classify/ProbeSettings.h"
 #include "current/Edition.h"
 #include "earlier/Edition.h"
+#include "component/RulesFile.h"
+#include "support/Bytes.h"
 #include "support/Settings.h"
 #include "tools/check/CodeNames.h"
+#include "tools/kit/Kit.h"
 
 namespace lint {
 namespace {
@@ -21,7 +24,7 @@ std::size_t ReadProfile(const void* path, const char* section, const char* key, 
 }
 
 std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  std::transform(text.begin(), text.end(), text.begin(), quarvel::AsciiLower<char>);
   return text;
 }
 
@@ -255,8 +258,7 @@ std::string LogMessage(const quarvel::Edition& edition, quarvel::LogPoint point)
 void CheckProbe(const quarvel::Edition& edition, const std::string& path, Report* report) {
   if (!edition.readsProbeSection) return;
   quarvel::ProbeSettings settings;
-  quarvel::ReadProbeSettings({ReadProfile, path.c_str()}, quarvel::kProbeUrl, edition.defaultUrl,
-                             &settings);
+  ProbeSettingsOf(edition, path, &settings);
   const struct {
     const char* key;
     quarvel::SettingState state;
@@ -286,6 +288,20 @@ void CheckProbe(const quarvel::Edition& edition, const std::string& path, Report
 }
 
 }  // namespace
+
+std::wstring InstallationRules() {
+  return kit::ReadSetupString(L"InstallPath") + quarvel::kRulesFileName;
+}
+
+void ProbeSettingsOf(const quarvel::Edition& edition, const std::string& path,
+                     quarvel::ProbeSettings* settings) {
+  quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, edition.defaultUrl, settings);
+  if (edition.readsProbeSection) {
+    quarvel::ReadProbeSettings({ReadProfile, path.c_str()}, quarvel::kProbeUrl,
+                               edition.defaultUrl, settings);
+  }
+  if (!edition.ipLocationMarkerCounts) settings->ipLocationMarker = nullptr;
+}
 
 Report Lint(const quarvel::Edition& edition, const std::string& path, const std::string& bytes) {
   Report report;

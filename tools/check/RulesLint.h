@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "classify/ProbeSettings.h"
 #include "component/Edition.h"
 
 namespace lint {
@@ -42,6 +43,13 @@ struct Report {
   std::vector<Province> provinces;
   bool sound = true;
 };
+
+// The installation's rules file: under the install path the setup key names.
+std::wstring InstallationRules();
+
+// The probe settings edition goes by with the rules file at path (ANSI).
+void ProbeSettingsOf(const quarvel::Edition& edition, const std::string& path,
+                     quarvel::ProbeSettings* settings);
 
 // The file at path (ANSI) as edition reads it; bytes are its raw contents.
 Report Lint(const quarvel::Edition& edition, const std::string& path, const std::string& bytes);

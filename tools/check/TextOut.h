@@ -23,7 +23,6 @@ std::wstring VisibleWide(const wchar_t* text, std::size_t length);
 std::wstring JsonNarrow(const char* bytes, std::size_t length);
 std::wstring JsonWide(const wchar_t* text, std::size_t length);
 
-std::string Utf8(const std::wstring& text);
 // The text in the system ANSI code page, as the library takes narrow text.
 std::string Ansi(const std::wstring& text);
 

@@ -14,16 +14,20 @@
 #include <cstring>
 #include <cwchar>
 #include <exception>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "classify/Markers.h"
+#include "classify/ProbeSettings.h"
+#include "component/ProvinceCode.h"
 #include "current/Edition.h"
 #include "earlier/Edition.h"
+#include "http/HttpBytes.h"
 #include "include/Quarvel.h"
 #include "tools/check/CodeNames.h"
 #include "tools/check/Commands.h"
-#include "tools/check/Explain.h"
+#include "tools/check/RulesLint.h"
 #include "tools/check/TextOut.h"
 #include "tools/kit/Kit.h"
 
@@ -36,6 +40,7 @@ constexpr int kExitNoLibrary = 3;
 
 constexpr int kDefaultTimeOutMs = 3000;
 constexpr long kMaxTimeOutMs = 10 * 60 * 1000;
+constexpr std::size_t kTimeOutDigits = 7;
 constexpr int kTargetSize = 528;      // the size the library's own dispatch uses
 constexpr unsigned kPageUnits = 260;  // the dial-up client's page buffer
 
@@ -55,6 +60,17 @@ const wchar_t kUsage[] =
     L"  --json     JSON (UTF-8) instead of text: one object, for log one per line and call\n";
 
 enum class Command { kClassify, kRedirect, kGet, kRules, kLog };
+enum class Operand { kNone, kRequired, kOptional };  // the word after the command
+
+const struct {
+  const wchar_t* word;
+  Command command;
+  Operand operand;
+} kCommands[] = {{L"classify", Command::kClassify, Operand::kNone},
+                 {L"redirect", Command::kRedirect, Operand::kNone},
+                 {L"get", Command::kGet, Operand::kRequired},
+                 {L"rules", Command::kRules, Operand::kOptional},
+                 {L"log", Command::kLog, Operand::kRequired}};
 
 struct Options {
   std::wstring dll;
@@ -62,8 +78,7 @@ struct Options {
   bool json = false;
   bool help = false;
   Command command = Command::kClassify;
-  std::wstring url;
-  std::wstring file;                          // rules, log
+  std::wstring operand;                       // get: the URL; rules, log: the file
   const quarvel::Edition* edition = nullptr;  // --edition
 };
 
@@ -73,13 +88,8 @@ struct Field {
   std::wstring json;
 };
 
-class UsageError {
- public:
-  explicit UsageError(std::wstring why) : why_(std::move(why)) {}
-  const std::wstring& why() const { return why_; }
-
- private:
-  std::wstring why_;
+struct UsageError {
+  std::wstring why;
 };
 
 void WriteOut(const std::wstring& text) { textout::Write(GetStdHandle(STD_OUTPUT_HANDLE), text); }
@@ -88,51 +98,40 @@ void WriteErr(const std::wstring& text) {
 }
 
 std::vector<std::wstring> Arguments() {
-  std::vector<std::wstring> args;
   int count = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
+  if (argv == nullptr || count < 1) return {};
+  std::vector<std::wstring> args(argv + 1, argv + count);
   LocalFree(argv);
   return args;
 }
 
 bool ParseTimeOut(const std::wstring& text, int* out) {
-  if (text.empty() || text.size() > 7) return false;
+  if (text.empty() || text.size() > kTimeOutDigits) return false;
   long value = 0;
   for (wchar_t c : text) {
     if (c < L'0' || c > L'9') return false;
     value = value * 10 + (c - L'0');
   }
-  if (value > kMaxTimeOutMs) return false;
   *out = static_cast<int>(value);
-  return true;
+  return value <= kMaxTimeOutMs;
 }
 
 const std::wstring& ValueOf(const std::vector<std::wstring>& args, std::size_t* i) {
-  if (*i + 1 >= args.size()) throw UsageError(args[*i] + L" needs a value");
+  if (*i + 1 >= args.size()) throw UsageError{args[*i] + L" needs a value"};
   return args[++*i];
 }
 
 void ParseCommand(const std::vector<std::wstring>& args, std::size_t* i, Options* options) {
-  const std::wstring& word = args[*i];
-  if (word == L"classify") {
-    options->command = Command::kClassify;
-  } else if (word == L"redirect") {
-    options->command = Command::kRedirect;
-  } else if (word == L"get") {
-    options->command = Command::kGet;
-    options->url = ValueOf(args, i);
-  } else if (word == L"rules") {
-    options->command = Command::kRules;
+  for (const auto& c : kCommands) {
+    if (args[*i] != c.word) continue;
+    options->command = c.command;
     bool fileFollows = *i + 1 < args.size() && !args[*i + 1].empty() && args[*i + 1][0] != L'-';
-    if (fileFollows) options->file = args[++*i];
-  } else if (word == L"log") {
-    options->command = Command::kLog;
-    options->file = ValueOf(args, i);
-  } else {
-    throw UsageError(L"unknown command \"" + word + L"\"");
+    if (c.operand == Operand::kRequired) options->operand = ValueOf(args, i);
+    if (c.operand == Operand::kOptional && fileFollows) options->operand = args[++*i];
+    return;
   }
+  throw UsageError{L"unknown command \"" + args[*i] + L"\""};
 }
 
 Options ParseOptions(const std::vector<std::wstring>& args) {
@@ -146,21 +145,21 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       options.json = true;
     } else if (arg == L"--dll") {
       options.dll = ValueOf(args, &i);
-      if (options.dll.empty()) throw UsageError(L"--dll needs a path");
+      if (options.dll.empty()) throw UsageError{L"--dll needs a path"};
     } else if (arg == L"--edition") {
       const std::wstring& name = ValueOf(args, &i);
       if (name != L"current" && name != L"earlier") {
-        throw UsageError(L"--edition takes current or earlier");
+        throw UsageError{L"--edition takes current or earlier"};
       }
       options.edition = name == L"current" ? &quarvel::kCurrentEdition : &quarvel::kEarlierEdition;
     } else if (arg == L"--timeout") {
       if (!ParseTimeOut(ValueOf(args, &i), &options.timeOutMs)) {
-        throw UsageError(L"--timeout takes milliseconds, 0 to 600000");
+        throw UsageError{L"--timeout takes milliseconds, 0 to 600000"};
       }
     } else if (!arg.empty() && arg[0] == L'-') {
-      throw UsageError(L"unknown option " + arg);
+      throw UsageError{L"unknown option " + arg};
     } else if (commandSeen) {
-      throw UsageError(L"one command only");
+      throw UsageError{L"one command only"};
     } else {
       ParseCommand(args, &i, &options);
       commandSeen = true;
@@ -168,72 +167,47 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
   }
   bool readsFile = options.command == Command::kRules || options.command == Command::kLog;
   if (options.edition != nullptr && !readsFile) {
-    throw UsageError(L"--edition goes with rules or log");
+    throw UsageError{L"--edition goes with rules or log"};
   }
   return options;
 }
 
-std::wstring ModuleDirectory() {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return std::wstring();
-    if (n < path.size()) break;
-    path.resize(path.size() * 2);
+// path made full; the default: Quarvel.dll beside this program.
+std::wstring DllPath(const std::wstring& path) {
+  std::vector<wchar_t> own(MAX_PATH);
+  while (GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size())) >= own.size()) {
+    own.resize(own.size() * 2);
   }
-  std::wstring full(path.data());
-  std::size_t slash = full.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash + 1);
+  std::wstring dll(own.data());
+  dll = path.empty() ? dll.substr(0, dll.find_last_of(L"\\/") + 1) + kDllName : path;
+  DWORD units = GetFullPathNameW(dll.c_str(), 0, nullptr, nullptr);
+  std::vector<wchar_t> full(units + 1);
+  return units != 0 && GetFullPathNameW(dll.c_str(), units, full.data(), nullptr) != 0
+             ? std::wstring(full.data())
+             : dll;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-  DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (units == 0) return path;
-  std::vector<wchar_t> full(units);
-  if (GetFullPathNameW(path.c_str(), units, full.data(), nullptr) == 0) return path;
-  return full.data();
-}
-
-// The library and its component, released before the library goes.
-class Host {
- public:
-  explicit Host(const std::wstring& path) : library_(path) {}
-  ~Host() {
-    if (component_ != nullptr) component_->Release();
-  }
-  Host(const Host&) = delete;
-  Host& operator=(const Host&) = delete;
-
-  // False with the reason when the library, its factory or the component
-  // cannot be had.
-  bool Load(const std::wstring& path, int timeOutMs, std::wstring* why) {
-    if (library_.module() == nullptr) {
-      *why = L"cannot load " + path + L" (error " + std::to_wstring(library_.loadError()) + L")";
-      return false;
-    }
-    if (library_.factory() == nullptr) {
-      *why = path + L" exports no CreateComponent";
-      return false;
-    }
-    HRESULT status = S_OK;
-    component_ = library_.Create(timeOutMs, &status);
-    if (component_ == nullptr) {
-      wchar_t hex[16];
-      std::swprintf(hex, sizeof hex / sizeof hex[0], L"0x%08lX",
-                    static_cast<unsigned long>(status));
-      *why = L"CreateComponent of " + path + L" failed with " + hex;
-      return false;
-    }
-    return true;
-  }
-
-  IZHttp* component() const { return component_; }
-  HMODULE module() const { return library_.module(); }
-
- private:
-  kit::Library library_;
-  IZHttp* component_ = nullptr;
+struct Release {
+  void operator()(IZHttp* component) const { component->Release(); }
 };
+using Component = std::unique_ptr<IZHttp, Release>;
+
+// The component of the library at path, or null with the reason.
+Component Load(const kit::Library& library, const std::wstring& path, int timeOutMs,
+               std::wstring* why) {
+  HRESULT status = S_OK;
+  Component component(library.Create(timeOutMs, &status));
+  wchar_t hex[16];
+  std::swprintf(hex, sizeof hex / sizeof hex[0], L"0x%08lX", static_cast<unsigned long>(status));
+  if (library.module() == nullptr) {
+    *why = L"cannot load " + path + L" (error " + std::to_wstring(library.loadError()) + L")";
+  } else if (library.factory() == nullptr) {
+    *why = path + L" exports no CreateComponent";
+  } else if (component == nullptr) {
+    *why = L"CreateComponent of " + path + L" failed with " + hex;
+  }
+  return component;
+}
 
 std::wstring Key(const wchar_t* name) { return std::wstring(L"\"") + name + L"\":"; }
 
@@ -244,58 +218,128 @@ Field NumberField(const wchar_t* label, const wchar_t* key, long long value, con
 
 Field CodeField(const wchar_t* label, const wchar_t* key, const wchar_t* nameKey, int code,
                 const char* name) {
-  std::wstring number = std::to_wstring(code);
-  std::wstring wideName = kit::Widen(name);
+  std::wstring number = std::to_wstring(code), wideName = kit::Widen(name);
   return Field{std::wstring(label) + L": " + number + L" " + wideName,
                Key(key) + number + L"," + Key(nameKey) + L"\"" + wideName + L"\""};
 }
 
-// A narrow text of the library on one line, in quotes.
-Field QuotedField(const wchar_t* key, const char* bytes, std::size_t length) {
-  return Field{std::wstring(key) + L": \"" + textout::VisibleNarrow(bytes, length) + L"\"",
-               Key(key) + textout::JsonNarrow(bytes, length)};
+// A narrow text of the library on one line, in quotes or (quoted false) as
+// it is.
+Field TextField(const wchar_t* key, const std::string& text, bool quoted = true) {
+  std::wstring shown = textout::VisibleNarrow(text.data(), text.size());
+  return Field{std::wstring(key) + (quoted ? L": \"" + shown + L"\"" : L": " + shown),
+               Key(key) + textout::JsonNarrow(text.data(), text.size())};
 }
 
 // A longer narrow text as an indented block, one line of it per line.
-Field BlockField(const wchar_t* key, const char* bytes, std::size_t length) {
-  std::wstring line = std::wstring(key) + L" (" + std::to_wstring(length) + L" bytes)";
-  if (length > 0) {
-    line += L":\n  ";
-    for (wchar_t c : textout::VisibleNarrow(bytes, length, true)) {
-      line.push_back(c);
-      if (c == L'\n') line.append(L"  ");
-    }
+Field BlockField(const wchar_t* key, const std::string& text) {
+  std::wstring line = std::wstring(key) + L" (" + std::to_wstring(text.size()) + L" bytes)";
+  if (!text.empty()) line += L":\n  ";
+  for (wchar_t c : textout::VisibleNarrow(text.data(), text.size(), true)) {
+    line.push_back(c);
+    if (c == L'\n') line.append(L"  ");
   }
-  return Field{line, Key(key) + textout::JsonNarrow(bytes, length)};
+  return Field{line, Key(key) + textout::JsonNarrow(text.data(), text.size())};
 }
 
-// Paths are shown as they are: their backslashes are no escapes.
-Field PathField(const wchar_t* key, const std::wstring& path) {
-  return Field{std::wstring(key) + L": " + path,
-               Key(key) + textout::JsonWide(path.c_str(), path.size())};
+// What a check went by is told from what a host can see after the call: the
+// last request and answer the component keeps, the installation's setup
+// values and rules file, and the edition's own record and province table. A
+// support engineer reads the answer without the log.
+
+// The record of the edition loaded, the library's own: the editions tell
+// apart by unit Common, which only the current one has.
+const quarvel::Edition& EditionOf(HMODULE module) {
+  return GetProcAddress(module, "@@Common@Initialize") != nullptr ? quarvel::kCurrentEdition
+                                                                   : quarvel::kEarlierEdition;
 }
 
-// What the check went by: one line each, left out where it does not apply.
-void Explain(const explain::Facts& facts, std::vector<Field>* fields) {
-  const struct {
-    const wchar_t* key;
-    const std::string& text;
-  } items[] = {{L"answeredUrl", facts.answeredUrl}, {L"status", facts.status},
-               {L"marker", facts.marker},           {L"targetFrom", facts.targetFrom},
-               {L"rule", facts.rule}};
+// "GET path HTTP/1.1\r\nHost: host\r\n..." gives "http://host" + path.
+std::string RequestedUrl(const std::string& request) {
+  const std::string get = "GET ", version = " HTTP/1.1\r\nHost: ";
+  std::size_t pathEnd = request.find(version);
+  if (request.compare(0, get.size(), get) != 0 || pathEnd == std::string::npos) return "";
+  std::size_t hostBegin = pathEnd + version.size();
+  std::size_t hostEnd = request.find("\r\n", hostBegin);
+  return "http://" + request.substr(hostBegin, hostEnd - hostBegin) +
+         request.substr(get.size(), pathEnd - get.size());
+}
+
+std::string StatusOf(const std::string& header) {
+  std::size_t lineLen = header.size();
+  if (header.empty()) return "no answer";
+  quarvel::FindStatusLine(header.data(), header.size(), &lineLen);
+  switch (quarvel::ClassifyStatusLine(header.data(), lineLen)) {
+    case quarvel::kStatusOk: return "200 OK";
+    case quarvel::kStatusRedirect: return "redirect (" + header.substr(0, lineLen) + ")";
+    default: return "other (" + header.substr(0, lineLen) + ")";
+  }
+}
+
+std::string MarkerOf(const std::string& body, const quarvel::ProbeSettings& settings) {
+  const char* which = nullptr;
+  if (quarvel::FindNetworkUpMarker(body.c_str(), settings, &which)) {
+    if (std::strcmp(which, quarvel::kIpLocationMarker) == 0) return "built-in IP-location marker";
+    if (std::strcmp(which, quarvel::kProbePageMarker) == 0) return "built-in probe page marker";
+    return "configured marker ([Probe] Marker)";
+  }
+  if (settings.marker != nullptr) {
+    return "none: the page holds neither the built-in markers nor [Probe] Marker";
+  }
+  return settings.ipLocationMarker != nullptr
+             ? "none: the page holds neither built-in marker (GBK), and the rules file sets "
+               "no [Probe] Marker"
+             : "none: the page holds no probe page marker (GBK), the only one this edition counts";
+}
+
+std::string RuleOf(const quarvel::Edition& edition, int discon) {
+  if (discon == NetworkUpType) return "none needed: the network is up";
+  std::wstring channel = kit::ReadSetupString(L"channel");
+  std::size_t begin = 0, len = 0;
+  const quarvel::Province* province =
+      quarvel::CutProvinceCode(reinterpret_cast<const char16_t*>(channel.c_str()),
+                               channel.size(), &begin, &len)
+          ? quarvel::FindProvince(*edition.provinces, channel.substr(begin, len).c_str())
+          : nullptr;
+  if (province == nullptr) return "none: this edition has no rules for the province code";
+  for (std::size_t i = 0; i < province->ruleCount; ++i) {
+    const quarvel::ProvinceRule& rule = province->rules[i];
+    if (rule.code == discon) return "[" + std::string(province->section) + "] " + rule.key;
+  }
+  return "no rule of [" + std::string(province->section) + "] decided";
+}
+
+// What the check went by, one line each: the URL of the last request sent,
+// the answer's status, the network-up marker found (or why none was), where
+// the redirect target was cut from, the province rule that decided (or why
+// none did). Each is left out where it does not apply: redirection < 0 or
+// discon < 0 when the call did not tell it.
+void Explain(HMODULE module, IZHttp* component, int redirection, int discon,
+             std::vector<Field>* fields) {
+  const quarvel::Edition& edition = EditionOf(module);
+  quarvel::ProbeSettings settings;
+  lint::ProbeSettingsOf(edition, textout::Ansi(lint::InstallationRules()), &settings);
+  std::string status = StatusOf(kit::HeaderText(component));
+  const std::pair<const wchar_t*, std::string> items[] = {
+      {L"answeredUrl", RequestedUrl(kit::RequestText(component))},
+      {L"status", status},
+      {L"marker", status == "200 OK" ? MarkerOf(kit::BodyText(component), settings) : ""},
+      {L"targetFrom", redirection != TargetFound ? ""
+                      : status == "200 OK"       ? "the provider page's embedded address"
+                                                 : "the Location header"},
+      {L"rule", discon >= 0 ? RuleOf(edition, discon) : ""}};
   for (const auto& item : items) {
-    if (item.text.empty()) continue;
-    fields->push_back(Field{std::wstring(item.key) + L": " +
-                                textout::VisibleNarrow(item.text.data(), item.text.size()),
-                            Key(item.key) + textout::JsonNarrow(item.text.data(), item.text.size())});
+    if (!item.second.empty()) fields->push_back(TextField(item.first, item.second, false));
   }
 }
 
-void Classify(const Host& host, std::vector<Field>* fields) {
+long long MsSince(double start) { return static_cast<long long>(kit::NowMs() - start); }
+
+void Classify(HMODULE module, IZHttp* component, std::vector<Field>* fields) {
   wchar_t page[kPageUnits + 1] = {};
   const double start = kit::NowMs();
-  int type = host.component()->CheckNetDisconType(page, kPageUnits);
-  const long long ms = static_cast<long long>(kit::NowMs() - start);
+  int type = component->CheckNetDisconType(page, kPageUnits);
+  const long long ms = MsSince(start);
   std::size_t units = wcsnlen(page, kPageUnits);
   fields->push_back(
       CodeField(L"DisconType", L"disconType", L"disconName", type, codes::DisconName(type)));
@@ -304,58 +348,64 @@ void Classify(const Host& host, std::vector<Field>* fields) {
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
   // A rule decides only on a target the dispatch's own check found.
   int redirection = type == NetworkUpType ? NetworkUp : type == Unclassified ? -1 : TargetFound;
-  Explain(explain::AfterCheck(host.module(), host.component(), redirection, type), fields);
+  Explain(module, component, redirection, type, fields);
 }
 
-void Redirect(const Host& host, std::vector<Field>* fields) {
+void Redirect(HMODULE module, IZHttp* component, std::vector<Field>* fields) {
   char target[kTargetSize + 1] = {};
   const int capacity = kTargetSize;
   const double start = kit::NowMs();
-  int result = host.component()->CheckRedirction(target, &capacity);
-  const long long ms = static_cast<long long>(kit::NowMs() - start);
+  int result = component->CheckRedirction(target, &capacity);
+  const long long ms = MsSince(start);
   fields->push_back(CodeField(L"RedirectionResult", L"result", L"resultName", result,
                               codes::RedirectionName(result)));
-  fields->push_back(QuotedField(L"target", target, strnlen(target, kTargetSize)));
+  fields->push_back(TextField(L"target", std::string(target, strnlen(target, kTargetSize))));
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
-  Explain(explain::AfterCheck(host.module(), host.component(), result, -1), fields);
+  Explain(module, component, result, -1, fields);
 }
 
 void Get(IZHttp* component, const std::wstring& url, std::vector<Field>* fields) {
   std::string narrowUrl = textout::Ansi(url);
   const double start = kit::NowMs();
   int result = component->Get(narrowUrl.c_str());
-  const long long ms = static_cast<long long>(kit::NowMs() - start);
-  fields->push_back(QuotedField(L"url", narrowUrl.c_str(), narrowUrl.size()));
+  const long long ms = MsSince(start);
+  fields->push_back(TextField(L"url", narrowUrl));
   fields->push_back(NumberField(L"Get", L"result", result, L""));
-  const std::pair<const wchar_t*, std::string> texts[] = {{L"request", kit::RequestText(component)},
-                                                          {L"header", kit::HeaderText(component)},
-                                                          {L"body", kit::BodyText(component)}};
-  for (const auto& text : texts) {
-    fields->push_back(BlockField(text.first, text.second.data(), text.second.size()));
-  }
+  fields->push_back(BlockField(L"request", kit::RequestText(component)));
+  fields->push_back(BlockField(L"header", kit::HeaderText(component)));
+  fields->push_back(BlockField(L"body", kit::BodyText(component)));
   fields->push_back(NumberField(L"time", L"elapsedMs", ms, L" ms"));
 }
 
-const wchar_t* CommandName(Command command) {
-  switch (command) {
-    case Command::kRedirect: return L"redirect";
-    case Command::kGet: return L"get";
-    case Command::kClassify: case Command::kRules: case Command::kLog: break;
-  }
-  return L"classify";
-}
-
 std::wstring Render(const std::vector<Field>& fields, bool json) {
-  std::wstring out = json ? L"{" : L"";
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (json) {
-      if (i > 0) out += L",";
-      out += fields[i].json;
-    } else {
-      out += fields[i].line + L"\n";
-    }
+  std::wstring out;
+  for (const Field& field : fields) {
+    out += json ? (out.empty() ? L"{" : L",") + field.json : field.line + L"\n";
   }
   return json ? out + L"}\n" : out;
+}
+
+// classify, redirect or get on the library's component.
+int AskLibrary(const Options& options) {
+  std::wstring dll = DllPath(options.dll), why;
+  kit::Library library(dll);
+  Component component = Load(library, dll, options.timeOutMs, &why);
+  if (component == nullptr) {
+    WriteErr(why);
+    return kExitNoLibrary;
+  }
+  std::vector<Field> fields;
+  const wchar_t* name = options.command == Command::kGet        ? L"get"
+                        : options.command == Command::kRedirect ? L"redirect"
+                                                                : L"classify";
+  if (options.json) fields.push_back(Field{L"", Key(L"command") + L"\"" + name + L"\""});
+  fields.push_back(Field{L"dll: " + dll, Key(L"dll") + textout::JsonWide(dll.c_str(), dll.size())});
+  fields.push_back(NumberField(L"timeout", L"timeoutMs", options.timeOutMs, L" ms"));
+  if (options.command == Command::kClassify) Classify(library.module(), component.get(), &fields);
+  if (options.command == Command::kRedirect) Redirect(library.module(), component.get(), &fields);
+  if (options.command == Command::kGet) Get(component.get(), options.operand, &fields);
+  WriteOut(Render(fields, options.json));
+  return kExitRan;
 }
 
 int Run() {
@@ -363,7 +413,7 @@ int Run() {
   try {
     options = ParseOptions(Arguments());
   } catch (const UsageError& error) {
-    WriteErr(error.why());
+    WriteErr(error.why);
     textout::Write(GetStdHandle(STD_ERROR_HANDLE), kUsage);
     return kExitUsage;
   }
@@ -372,34 +422,14 @@ int Run() {
     return kExitRan;
   }
   if (options.command == Command::kRules) {
-    return commands::Rules(
-        options.file, options.edition ? *options.edition : quarvel::kCurrentEdition, options.json);
+    return commands::Rules(options.operand,
+                           options.edition ? *options.edition : quarvel::kCurrentEdition,
+                           options.json);
   }
   if (options.command == Command::kLog) {
-    return commands::Log(options.file, options.edition, options.json);
+    return commands::Log(options.operand, options.edition, options.json);
   }
-  std::wstring dll = FullPath(options.dll.empty() ? ModuleDirectory() + kDllName : options.dll);
-  Host host(dll);
-  std::wstring why;
-  if (!host.Load(dll, options.timeOutMs, &why)) {
-    WriteErr(why);
-    return kExitNoLibrary;
-  }
-
-  std::vector<Field> fields;
-  if (options.json) {
-    fields.push_back(Field{L"", Key(L"command") + L"\"" + CommandName(options.command) + L"\""});
-  }
-  fields.push_back(PathField(L"dll", dll));
-  fields.push_back(NumberField(L"timeout", L"timeoutMs", options.timeOutMs, L" ms"));
-  switch (options.command) {
-    case Command::kClassify: Classify(host, &fields); break;
-    case Command::kRedirect: Redirect(host, &fields); break;
-    case Command::kGet: Get(host.component(), options.url, &fields); break;
-    case Command::kRules: case Command::kLog: break;  // answered above
-  }
-  WriteOut(Render(fields, options.json));
-  return kExitRan;
+  return AskLibrary(options);
 }
 
 }  // namespace
