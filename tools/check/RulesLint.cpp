@@ -259,6 +259,11 @@ void CheckProbe(const quarvel::Edition& edition, const std::string& path, Report
   if (!edition.readsProbeSection) return;
   quarvel::ProbeSettings settings;
   ProbeSettingsOf(edition, path, &settings);
+  // The settings keep the limit as a number: its text, as the file holds it,
+  // is read for the report.
+  char limitText[quarvel::kRuleValueSize] = {};
+  ReadProfile(path.c_str(), quarvel::kProbeSection, quarvel::kTimeLimitKey, limitText,
+              sizeof limitText);
   const struct {
     const char* key;
     quarvel::SettingState state;
@@ -271,14 +276,12 @@ void CheckProbe(const quarvel::Edition& edition, const std::string& path, Report
        quarvel::LogPoint::kIpLocationUrlRefused},
       {quarvel::kMarkerKey, settings.markerState, settings.markerValue,
        quarvel::LogPoint::kMarkerRefused},
-      {quarvel::kTimeLimitKey, settings.timeLimitState, "", quarvel::LogPoint::kTimeLimitRefused},
+      {quarvel::kTimeLimitKey, settings.timeLimitState, limitText,
+       quarvel::LogPoint::kTimeLimitRefused},
   };
   for (const auto& item : items) {
     Value v{quarvel::kProbeSection, item.key, item.state != quarvel::SettingState::kBuiltIn,
             item.value, ""};
-    if (std::strcmp(item.key, quarvel::kTimeLimitKey) == 0 && settings.timeLimitMs != 0) {
-      v.value = std::to_string(settings.timeLimitMs);
-    }
     if (item.state == quarvel::SettingState::kRefused) {
       v.note = "refused: " + LogMessage(edition, item.refusal);
       report->sound = false;
