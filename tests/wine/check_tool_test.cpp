@@ -266,6 +266,9 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
        Replaced(marker, "Marker=", "Marker=" + std::string(quarvel::kResponseBodySize, 'm')),
        "current", "today-utf8-marker", 1,
        "refused: Quarvel.ini [Probe] Marker is longer than any page body", Unclassified},
+      // Refused, the limit is off: the check runs as without one.
+      {"[Probe] TimeLimitMs of 0", sample + "[Probe]\r\nTimeLimitMs=0\r\n", "current",
+       "sx-arrears-302", 1, "problem: [Probe] TimeLimitMs = \"0\": refused", AccountExpire},
       {"same key twice",
        Replaced(sample, "[ShanXi]\r\n", "[ShanXi]\r\nAccountExpirePage=http://elsewhere/\r\n"),
        "current", "sx-arrears-302", 1, "AccountExpirePage: given twice: only line 7 counts",
