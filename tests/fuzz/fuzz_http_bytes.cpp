@@ -1,13 +1,12 @@
 // Plays arbitrary bytes as a server's answer: header end, Content-Length,
 // chunked declaration and framing, status class, body gathering in random
 // receives, and requests composed into random capacities. Each result is
-// checked against a plain reference or the same work done another way, in
-// buffers of exactly their size.
+// checked against a plain reference, the same work done another way, or its
+// bounds, in buffers of exactly their size.
 #include "http/HttpBytes.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cctype>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -58,80 +57,15 @@ void CheckHeaderEnd(const char* header, std::size_t read, bool ended, std::uint3
   CHECK(FindHeaderEnd(header, from, read) == (ended ? read : 0));
 }
 
-bool FitsSize(const std::string& digits) {
-  const std::size_t first = digits.find_first_not_of('0');
-  const std::string significant = first == std::string::npos ? "" : digits.substr(first);
-  const std::string max = std::to_string(SIZE_MAX);
-  return significant.size() < max.size() || (significant.size() == max.size() && significant <= max);
-}
-
-std::string LowerPrefix(const std::string& text, std::size_t at, std::size_t n) {
-  std::string prefix = text.substr(at, n);
-  for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return prefix;
-}
-
-// ParseContentLength: every "content-length:" line (any case) ends in CR LF
-// and holds digits between blanks, all one value; "transfer-encoding:" is malformed.
-BodyLength ReferenceLength(const std::string& header, std::size_t* length) {
-  BodyLength found = kLengthAbsent;
-  for (std::size_t at = header.find("\r\n"); at != std::string::npos;
-       at = header.find("\r\n", at + 2)) {
-    const std::size_t begin = at + 2;
-    if (LowerPrefix(header, begin, 18) == "transfer-encoding:") return kLengthMalformed;
-    if (LowerPrefix(header, begin, 15) != "content-length:") continue;
-    const std::size_t end = header.find("\r\n", begin);
-    if (end == std::string::npos) return kLengthMalformed;
-    const std::string value = header.substr(begin + 15, end - begin - 15);
-    const std::size_t first = value.find_first_not_of(" \t");
-    const std::size_t last = value.find_last_not_of(" \t");
-    if (first == std::string::npos) return kLengthMalformed;
-    const std::string digits = value.substr(first, last - first + 1);
-    if (digits.find_first_not_of("0123456789") != std::string::npos || !FitsSize(digits)) {
-      return kLengthMalformed;
-    }
-    const std::size_t number = static_cast<std::size_t>(std::stoull(digits));
-    if (found == kLengthDeclared && number != *length) return kLengthMalformed;
-    found = kLengthDeclared;
-    *length = number;
-  }
-  return found;
-}
-
-void CheckContentLength(const char* header, std::size_t len) {
+// Both read only within the header's length (an exact copy), the length is
+// written only when declared, and a body declared chunked has no usable
+// Content-Length. The fields' syntax is pinned by http_bytes_test's tables.
+void CheckFraming(const char* header, std::size_t len) {
   const auto exact = ExactCopy(header, len);
-  std::size_t length = 7, expectedLength = 7;
-  const BodyLength expected = ReferenceLength(std::string(header, len), &expectedLength);
-  CHECK(ParseContentLength(exact.get(), len, &length) == expected);
-  if (expected == kLengthDeclared) CHECK(length == expectedLength);
-}
-
-// DeclaresChunkedBody: the last "transfer-encoding:" line decides; its last
-// coding, trimmed, is "chunked".
-bool ReferenceChunked(const std::string& header) {
-  bool chunked = false;
-  for (std::size_t at = header.find("\r\n"); at != std::string::npos;
-       at = header.find("\r\n", at + 2)) {
-    const std::size_t begin = at + 2;
-    if (LowerPrefix(header, begin, 18) != "transfer-encoding:") continue;
-    const std::size_t end = header.find("\r\n", begin + 18);
-    if (end == std::string::npos) {
-      chunked = false;
-      continue;
-    }
-    const std::string value = header.substr(begin + 18, end - begin - 18);
-    const std::string coding = value.substr(value.rfind(',') + 1);
-    const std::size_t first = coding.find_first_not_of(" \t");
-    const std::size_t last = coding.find_last_not_of(" \t");
-    chunked = first != std::string::npos &&
-              LowerPrefix(coding, first, last - first + 1) == "chunked";
-  }
-  return chunked;
-}
-
-void CheckChunkedHeader(const char* header, std::size_t len) {
-  CHECK(DeclaresChunkedBody(ExactCopy(header, len).get(), len) ==
-        ReferenceChunked(std::string(header, len)));
+  std::size_t length = 7;
+  const BodyLength found = ParseContentLength(exact.get(), len, &length);
+  CHECK(found == kLengthDeclared || length == 7);
+  if (DeclaresChunkedBody(exact.get(), len)) CHECK(found == kLengthMalformed);
 }
 
 // Whole, then in random exact-size pieces: the same answer, and one that once
@@ -175,17 +109,15 @@ void CheckStatusLine(const char* header, std::size_t len) {
 }
 
 // bodyLen bytes of data (repeated) as receives of 1 to kBodyChunkSize bytes,
-// now and then one that fills the buffer or to one byte short, or fails.
+// now and then one that fills the buffer or to one byte short, or fails: the
+// total stays below the capacity and counts every byte taken, the text ends
+// within it. Which receives end the body is pinned by http_bytes_test.
 void GatherBody(const std::uint8_t* data, std::size_t size, std::size_t bodyLen,
                 XorShift* rng) {
   if (size == 0) bodyLen = 0;
   std::unique_ptr<char[]> body(new char[kResponseBodySize]());
   BodyGather gather{body.get(), kResponseBodySize, 0};
-  std::size_t modelTotal = 0;
-  std::string modelText;
-
-  std::size_t at = 0;
-  for (;;) {
+  for (std::size_t at = 0;;) {
     long count;
     const std::uint32_t roll = rng->Next();
     if (at == bodyLen) {
@@ -193,7 +125,7 @@ void GatherBody(const std::uint8_t* data, std::size_t size, std::size_t bodyLen,
     } else if (roll % 64 == 0) {
       count = -1;
     } else if (roll % 64 < 5) {
-      count = static_cast<long>(kResponseBodySize - modelTotal - roll % 2);
+      count = static_cast<long>(kResponseBodySize - gather.total - roll % 2);
     } else {
       count = static_cast<long>(1 + (roll >> 8) % kBodyChunkSize);
     }
@@ -202,22 +134,16 @@ void GatherBody(const std::uint8_t* data, std::size_t size, std::size_t bodyLen,
     }
     std::unique_ptr<char[]> chunk(new char[count > 0 ? count : 1]);
     for (long k = 0; k < count; ++k) chunk[k] = static_cast<char>(data[(at + k) % size]);
-
-    const bool expectMore =
-        count > 0 && modelTotal + static_cast<std::size_t>(count) < kResponseBodySize;
+    const std::size_t before = gather.total;
     const bool more = AppendBodyChunk(&gather, chunk.get(), count);
-    CHECK(more == expectMore);
+    CHECK(gather.total < kResponseBodySize);
     if (!more) break;
-    modelTotal += static_cast<std::size_t>(count);
-    modelText.append(chunk.get(), strnlen(chunk.get(), static_cast<std::size_t>(count)));
+    CHECK(count > 0 && gather.total == before + static_cast<std::size_t>(count));
     at += static_cast<std::size_t>(count);
-    CHECK(gather.total == modelTotal);
   }
-  CHECK(gather.total == modelTotal);
-  CHECK(gather.total < kResponseBodySize);
-  CHECK(FinishBody(&gather) == (modelTotal > 0));
-  CHECK(strnlen(body.get(), kResponseBodySize) == modelText.size());
-  CHECK(std::memcmp(body.get(), modelText.data(), modelText.size()) == 0);
+  const bool some = gather.total > 0;
+  CHECK(FinishBody(&gather) == some);
+  CHECK(strnlen(body.get(), kResponseBodySize) <= gather.total);
 }
 
 using testdata::ExpectedRequest;
@@ -258,8 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool ended = false;
   const std::size_t read = ScanHeader(data, answerSize, header.get(), &ended);
   CheckHeaderEnd(header.get(), read, ended, rng.Next());
-  CheckContentLength(header.get(), read);
-  CheckChunkedHeader(header.get(), read);
+  CheckFraming(header.get(), read);
   CheckStatusLine(header.get(), read);
   // The status line as the object's text holds it, up to its first NUL.
   CheckStatusLine(header.get(), strnlen(header.get(), kResponseHeaderSize));

@@ -22,6 +22,7 @@ struct RuleCase {
   int code;               // 0: no rule hits
   const char* page;       // the hit's page text; "probe": the probe page
   const char* keysRead;
+  int line = 0;           // the hit's log line number
 };
 
 void PrintTo(const RuleCase& c, std::ostream* out) { *out << c.name; }
@@ -43,6 +44,7 @@ TEST_P(ProvinceRules, FirstHitDecides) {
   ASSERT_GE(hit, 0);
   const ProvinceRule& rule = province->rules[hit];
   EXPECT_EQ(rule.code, c.code);
+  EXPECT_EQ(rule.hitLine.n, c.line);
   if (std::string(c.page) == "probe") {
     EXPECT_EQ(rule.page, PageSource::kProbeUrl);
   } else {
@@ -60,31 +62,45 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"ShanXiHaltBeforeBinding", &kCurrentProvinces, L"27",
                  {{"ShanXi.AccountHaltPage", kHalt}, {"ShanXi.BindCheckErrPage", kBind}},
                  "302 to http://sx/halt and http://sx/bind", kAccountHaltCode, "http://sx/halt",
-                 "AccountExpirePage,PPPoEErrPwPage,AccountHaltPage"},
+                 "AccountExpirePage,PPPoEErrPwPage,AccountHaltPage", 866},
         RuleCase{"ShanXiLastRuleAndCase", &kCurrentProvinces, L"27",
                  {{"ShanXi.AccountExpirePage", "HTTP://SX/"}, {"ShanXi.LimitUserCountPage", "/limit"}},
                  "http://sx/limit", kLimitUserCountCode, "/limit",
                  "AccountExpirePage,PPPoEErrPwPage,AccountHaltPage,BindCheckErrPage,"
-                 "LimitUserCountPage"},
+                 "LimitUserCountPage", 891},
+        RuleCase{"ShanXiBindingBeforeLimit", &kCurrentProvinces, L"27",
+                 {{"ShanXi.BindCheckErrPage", "/b"}, {"ShanXi.LimitUserCountPage", "/b"}},
+                 "http://sx/b", kBindCheckErrCode, "/b",
+                 "AccountExpirePage,PPPoEErrPwPage,AccountHaltPage,BindCheckErrPage", 878},
         RuleCase{"ShanXiEmptyValueNeverHits", &kCurrentProvinces, L"27",
                  {{"ShanXi.AccountExpirePage", ""}}, "http://sx/", 0, "",
                  "AccountExpirePage,PPPoEErrPwPage,AccountHaltPage,BindCheckErrPage,"
                  "LimitUserCountPage"},
         RuleCase{"GuangXiHungFirstAndProbePage", &kCurrentProvinces, L"21",
                  {{"GuangXi.AccountHangDead", "1"}, {"GuangXi.ErrPasswordPage", "1"}},
-                 "p?nodeid=138428&nodeid=138485", kAccountHangDeadCode, "probe", "AccountHangDead"},
+                 "p?nodeid=138428&nodeid=138485", kAccountHangDeadCode, "probe", "AccountHangDead",
+                 799},
+        // Each identifier is matched whole: the arrears page is no hung account.
+        RuleCase{"GuangXiArrearsIsNoHungAccount", &kCurrentProvinces, L"21",
+                 {{"GuangXi.AccountHangDead", "1"}, {"GuangXi.AccountExpirePage", "1"}},
+                 "p?nodeid=138483", kAccountExpireCode, "probe",
+                 "AccountHangDead,ErrPasswordPage,AccountExpirePage", 823},
+        RuleCase{"GuangXiPassword", &kCurrentProvinces, L"21", {{"GuangXi.ErrPasswordPage", "1"}},
+                 "p?nodeid=138428", kErrPasswordCode, "probe", "AccountHangDead,ErrPasswordPage",
+                 811},
         RuleCase{"GuangXiKeySwitchesItsRule", &kCurrentProvinces, L"21",
                  {{"GuangXi.ErrPasswordPage", "1"}, {"GuangXi.AccountExpirePage", "1"}},
                  "p?nodeid=138485", 0, "",
                  "AccountHangDead,ErrPasswordPage,AccountExpirePage"},
         RuleCase{"AnHuiReadsBothThenArrearsFirst", &kCurrentProvinces, L"13",
                  {{"AnHui.AccountExpirePage", "/a"}, {"AnHui.ErrPasswordPage", "/p"}},
-                 "http://ah/p/a", kAccountExpireCode, "/a", "AccountExpirePage,ErrPasswordPage"},
+                 "http://ah/p/a", kAccountExpireCode, "/a", "AccountExpirePage,ErrPasswordPage",
+                 913},
         RuleCase{"EarlierShanXiArrearsOnly", &kEarlierProvinces, L"27",
                  {{"ShanXi.PPPoEErrPwPage", "/pw"}}, "http://sx/pw", 0, "", "AccountExpirePage"},
         RuleCase{"EarlierAnHuiPassword", &kEarlierProvinces, L"13",
                  {{"AnHui.ErrPasswordPage", "/p"}}, "http://ah/p", kErrPasswordCode, "/p",
-                 "AccountExpirePage,ErrPasswordPage"}),
+                 "AccountExpirePage,ErrPasswordPage", 848}),
     [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
 
 TEST(Provinces, CodesAreComparedWhole) {

@@ -1,7 +1,8 @@
 // CheckNetDisconType: one table with a column per edition (the dispatch
 // lines, results and pages, the earlier edition looking for the rules file
 // first), then the current edition's rules file under the install path,
-// each province's rules in order, the bounded page copy and the time limit.
+// the bounded page copy and the time limit. Which rule of a province decides
+// is province_rules_test's table.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -228,81 +229,6 @@ TEST_F(Dispatch, SetupKeyIsReadInThe32BitView) {
   EXPECT_FALSE(Log().empty());
   EXPECT_EQ(bench::ReadLog(decoy), "");
 }
-
-struct RuleCase {
-  const char* province;
-  const char* rules;     // null: no rules file
-  const char* location;  // null: a portal page without a target
-  int expected;
-  const char* page;      // null: page untouched
-  const char* line;      // last log line
-};
-
-void PrintTo(const RuleCase& c, std::ostream* out) {
-  *out << "province " << c.province << ", " << (c.location ? c.location : "no target") << " -> "
-       << c.expected;
-}
-
-class Rules : public Dispatch, public ::testing::WithParamInterface<RuleCase> {};
-
-TEST_P(Rules, DecideTypeAndPage) {
-  const RuleCase& c = GetParam();
-  Serve(c.location != nullptr ? Redirect(c.location) : Ok("<p>portal without target</p>"));
-  if (c.rules != nullptr) bench::WriteRules(dir_, c.rules);
-  std::wstring page;
-  EXPECT_EQ(Classify(c.province, 260, &page), c.expected);
-  if (c.page == nullptr) {
-    EXPECT_EQ(page, std::wstring(260, L'#'));
-  } else {
-    EXPECT_EQ(page, kit::Widen(c.page));
-  }
-  EXPECT_EQ(Log().back(), c.line);
-}
-
-const char kGuangXiAll[] =
-    "[GuangXi]\r\nAccountHangDead=1\r\nErrPasswordPage=1\r\nAccountExpirePage=1\r\n";
-const char kShanXiAll[] =
-    "[ShanXi]\r\nAccountExpirePage=arrears\r\nPPPoEErrPwPage=badpw\r\nAccountHaltPage=halt\r\n"
-    "BindCheckErrPage=bind\r\nLimitUserCountPage=limit\r\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Provinces, Rules,
-    ::testing::Values(
-        // The dispatch lines: an unknown province, no target.
-        RuleCase{"0", kShanXiAll, "http://p/arrears", Unclassified, nullptr, "-> 758"},
-        RuleCase{"27", kShanXiAll, nullptr, Unclassified, nullptr,
-                 "该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778"},
-        // GuangXi: fixed needles, the probe URL as page, order decides.
-        RuleCase{"21", kGuangXiAll, "http://p/?nodeid=138428&nodeid=138485", AccountHangDead,
-                 quarvel::kProbeUrl, "GxDistinctOffLineType 账号挂死！ -> 799"},
-        RuleCase{"21", kGuangXiAll, "http://p/?nodeid=138483&nodeid=138428", ErrPassword,
-                 quarvel::kProbeUrl, "GxDistinctOffLineType 用户密码错！ -> 811"},
-        RuleCase{"21", kGuangXiAll, "http://p/?nodeid=138483", AccountExpire, quarvel::kProbeUrl,
-                 "GxDistinctOffLineType 用户欠费！ -> 823"},
-        RuleCase{"21", "[GuangXi]\r\nErrPasswordPage=1\r\nAccountExpirePage=1\r\n",
-                 "http://p/?nodeid=138485", Unclassified, nullptr, "-> 758"},
-        // ShanXi: each key in order (a target holding the next key's value too
-        // gets the earlier key's type); the value is needle and page.
-        RuleCase{"27", kShanXiAll, "http://p/arrears+badpw", AccountExpire, "arrears",
-                 "SxDistinctOffLineType 用户欠费！ -> 842"},
-        RuleCase{"27", kShanXiAll, "http://p/halt+badpw", ErrPassword, "badpw",
-                 "SxDistinctOffLineType 用户PPPOE密码错！ -> 854"},
-        RuleCase{"27", kShanXiAll, "http://p/bind+halt", AccountHalt, "halt",
-                 "SxDistinctOffLineType 用户账户停！ -> 866"},
-        RuleCase{"27", kShanXiAll, "http://p/limit+bind", BindCheckErr, "bind",
-                 "SxDistinctOffLineType 用户绑定错误！ -> 878"},
-        RuleCase{"27", kShanXiAll, "http://p/limit", LimitUserCount, "limit",
-                 "SxDistinctOffLineType 用户数量限制！ -> 891"},
-        RuleCase{"27", kShanXiAll, "http://p/ARREARS", Unclassified, nullptr, "-> 758"},
-        RuleCase{"27", "[ShanXi]\r\nAccountExpirePage=\r\n", "http://p/arrears", Unclassified,
-                 nullptr, "-> 758"},
-        // AnHui: both keys read first, arrears tested first.
-        RuleCase{"13", "[AnHui]\r\nAccountExpirePage=arrears\r\nErrPasswordPage=http\r\n",
-                 "http://p/arrears", AccountExpire, "arrears",
-                 "AhDistinctOffLineType 用户欠费！ -> 913"},
-        RuleCase{"13", "[AnHui]\r\nAccountExpirePage=arrears\r\nErrPasswordPage=badpw\r\n",
-                 "http://p/badpw", ErrPassword, "badpw", "AhDistinctOffLineType 用户密码错！ -> 922"},
-        RuleCase{"13", "[AnHui]\r\n", "http://p/badpw", Unclassified, nullptr, "-> 758"}));
 
 TEST_F(Dispatch, LongPagesAreCutToPageCount) {
   std::string value = "http://portal/" + std::string(600, 'v');

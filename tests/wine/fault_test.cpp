@@ -1,6 +1,6 @@
 // A broken installation and careless hosts: null pointers everywhere, a log
-// folder that cannot exist, a missing or junk rules file, an overlong URL or
-// channel value. Every call answers with its defined result.
+// folder that cannot exist, a missing or junk rules file, an overlong channel
+// value. Every call answers with its defined result.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -78,16 +78,6 @@ TEST_P(Faults, RulesFolderInPlaceOfTheFileCountsAsMissing) {
   if (GetParam() == EditionId::kCurrent) {
     EXPECT_EQ(bench::LogMessages(dir_).back(), "Quarvel.ini is not exists! -> 751");
   }
-}
-
-TEST_P(Faults, OverlongUrlIsRefusedAndNothingSent) {
-  IZHttp* component = Create();
-  const std::string url = "http://" + bench::HostOf(quarvel::kIpLocationUrl) + "/" + std::string(5000, 'u');
-  EXPECT_EQ(component->Get(url.c_str()), 0);
-  EXPECT_EQ(kit::RequestText(component), "");
-  // Connected, then refused to compose: no request reaches the server.
-  EXPECT_FALSE(server_.WaitForExchanges(1, 300));
-  component->Release();
 }
 
 // ShanXi's answer to a page without a target shows the code was cut to "27".

@@ -72,16 +72,6 @@ TEST_P(LogFile, LinesCarryTimeStampAndLandUnderTheInstallPath) {
   }
 }
 
-TEST_P(LogFile, InstallPathWithoutBackslashRunsIntoLog) {
-  bench::FreshInstallDir(Name("log-nosep-"), false);
-  std::string dir = "C:\\quarvel-tests\\" + Name("log-nosep-");
-  bench::SetSetupString(L"InstallPath", std::wstring(dir.begin(), dir.end()));
-  bench::RemoveTree(dir + "Log");
-  WriteOneLine(GetParam());
-  EXPECT_TRUE(bench::FileExists(dir + "Log\\Quarvel_log.log"));
-  bench::RemoveTree(dir + "Log");
-}
-
 TEST_P(LogFile, MissingInstallPathLogsBesideTheCurrentDirectory) {
   std::string cwd = bench::FreshInstallDir(Name("log-cwd-"), false);
   bench::DeleteSetupValue(L"InstallPath");
