@@ -2,7 +2,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-
 #include "http/Exchange.h"
 #include "http/Lookup.h"
 #include "support/OsCalls.h"
