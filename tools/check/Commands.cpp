@@ -108,8 +108,6 @@ std::wstring RulesJson(const std::wstring& path, const quarvel::Edition& edition
          L",\"sound\":" + Bool(r.sound) + L"}\n";
 }
 
-// A log line's bytes decoded from GBK: a byte that starts no GBK character,
-// and control characters, shown as \xNN (or \t, \r).
 // The bytes plain text takes at bytes: 1 (printable ASCII, quote and
 // backslash not for JSON), 2 (a GBK character) or 0 (a byte to escape).
 std::size_t PlainAt(const char* bytes, std::size_t left, bool json) {
@@ -119,6 +117,8 @@ std::size_t PlainAt(const char* bytes, std::size_t left, bool json) {
   return quarvel::IsGbkLeadByte(b) && trail >= 0x40 && trail != 0x7F && trail != 0xFF ? 2 : 0;
 }
 
+// A log line's bytes decoded from GBK: a byte that starts no GBK character,
+// and control characters, shown as \xNN (or \t, \r).
 void AppendGbk(std::wstring* out, const char* bytes, std::size_t length, bool json) {
   std::size_t at = 0;
   while (at < length) {
@@ -139,6 +139,13 @@ void AppendGbk(std::wstring* out, const char* bytes, std::size_t length, bool js
     out->append(json ? one.substr(1, one.size() - 2) : one);
     ++at;
   }
+}
+
+// text and a blank, widened with blanks to width units (on the left when
+// right), as a column of the text output; longer text is never cut.
+std::wstring Padded(const std::wstring& text, std::size_t width, bool right = false) {
+  std::wstring fill(text.size() < width ? width - text.size() : 0, L' ');
+  return (right ? fill + text : text + fill) + L' ';
 }
 
 const wchar_t* EditionMark(loglines::Edition edition) {
@@ -171,13 +178,9 @@ class Printer : public loglines::Sink {
       AppendGbk(&out_, line.bytes, line.length, true);
       out_ += L"\"}\n";
     } else {
-      wchar_t head[96];
-      std::swprintf(head, 96, L"%6lld %-8ls %-6ls %-7ls %-30ls ", line.number, time.c_str(),
-                    gap.c_str(), EditionMark(line.edition),
-                    (line.continuation ? L"  ..."
-                     : name.empty()    ? L"?"
-                                       : name.c_str()));
-      out_ += head;
+      out_ += Padded(std::to_wstring(line.number), 6, true) + Padded(time, 8) + Padded(gap, 6) +
+              Padded(EditionMark(line.edition), 7) +
+              Padded(line.continuation ? L"  ..." : name.empty() ? L"?" : name, 30);
       std::size_t stamp = line.stamped ? kStampedHead : 0;
       AppendGbk(&out_, line.bytes + stamp, line.length - stamp, false);
       if (line.fullLength > line.length) {

@@ -248,7 +248,9 @@ const char* WaitReason(const Placement& placed, Edition edition) {
                                       : "the receive time-out (1 s per receive)";
 }
 
-void CopyTarget(char* target, const char* text, std::size_t length) {
+// The call's target as shown: leading blanks dropped, cut to the field, a
+// NUL of the file shown as a blank.
+void KeepTarget(char* target, const char* text, std::size_t length) {
   while (length > 0 && text[0] == ' ') ++text, --length;
   std::size_t n = length < kTargetSize - 1 ? length : kTargetSize - 1;
   std::memcpy(target, text, n);
@@ -407,13 +409,13 @@ void Reader::Account(const Line& line, const Placement& placed, const char* mess
     std::snprintf(call_.result, kNameSize, "%ld %s", placed.number,
                   codes::RedirectionName(static_cast<int>(placed.number)));
   }
-  if (placed.point == LogPoint::kTargetText) CopyTarget(call_.target, message, length);
+  if (placed.point == LogPoint::kTargetText) KeepTarget(call_.target, message, length);
   if (placed.point == LogPoint::kTargetLine) {
     std::size_t end = length;  // a one-line target ends in "-> N"
     for (std::size_t i = placed.valueAt; i + 3 <= length; ++i) {
       if (std::memcmp(message + i, "-> ", 3) == 0) end = i;
     }
-    CopyTarget(call_.target, message + placed.valueAt, end - placed.valueAt);
+    KeepTarget(call_.target, message + placed.valueAt, end - placed.valueAt);
   }
 }
 
