@@ -48,6 +48,7 @@ add_library(quarvel_shared OBJECT
   support/CodePage.cpp
   support/OsCalls.cpp
   support/SetupRegistry.cpp
+  support/Lock.cpp
   support/Log.cpp
 )
 quarvel_windows_code(quarvel_shared)
