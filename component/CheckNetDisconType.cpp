@@ -17,6 +17,7 @@ namespace {
 // deadline, then the province's rules.
 int Dispatch(TZHttp* self, wchar_t* page, unsigned int pageCount, quarvel::Deadline* deadline) {
   Log(LogPoint::kDisconBegin);
+  const quarvel::WideText provinceCode = quarvel::CopyProvinceCode();
   quarvel::RulesFile rules;
   quarvel::ReadRulesFilePath(&rules);
   // The earlier edition asks nothing of the network without a rules file.
@@ -25,7 +26,8 @@ int Dispatch(TZHttp* self, wchar_t* page, unsigned int pageCount, quarvel::Deadl
   }
 
   char target[QUARVEL_TARGET_BUFFER_SIZE];
-  int found = self->CheckRedirctionWithin(target, sizeof target, rules, deadline);
+  int found = self->CheckRedirctionWithin(target, sizeof target, rules, provinceCode.c_str(),
+                                          deadline);
   quarvel::LogNumber(LogPoint::kCheckReturned, found);
   if (found == NetworkUp) return NetworkUpType;
   if (found == NoTarget || found == TargetUnparsed) {
@@ -43,7 +45,7 @@ int Dispatch(TZHttp* self, wchar_t* page, unsigned int pageCount, quarvel::Deadl
   Log(LogPoint::kTargetText, target);
 
   const quarvel::Province* province =
-      quarvel::FindProvince(*quarvel::kEdition.provinces, quarvel::sProvinceCode.c_str());
+      quarvel::FindProvince(*quarvel::kEdition.provinces, provinceCode.c_str());
   if (province == nullptr) return Unclassified;
   return quarvel::ApplyProvinceRules(*province, quarvel::PrivateProfileRules(rules.narrow.get()),
                                      target, page, pageCount);

@@ -22,28 +22,30 @@ void WriteEditionLine(void*, quarvel::LogPoint point, const char* value) {
 int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity) {
   if (target == nullptr || capacity == nullptr) return NoTarget;
   quarvel::Deadline deadline;
+  quarvel::WideText provinceCode = quarvel::CopyProvinceCode();
   quarvel::RulesFile rules;
   quarvel::ReadRulesFilePath(&rules);
-  int result = CheckRedirctionWithin(target, *capacity, rules, &deadline);
+  int result = CheckRedirctionWithin(target, *capacity, rules, provinceCode.c_str(), &deadline);
   quarvel::LogIfTimeLimitRanOut(deadline);
   return result;
 }
 
 int TZHttp::CheckRedirctionWithin(char* target, int room, const quarvel::RulesFile& rules,
-                                  quarvel::Deadline* deadline) {
+                                  const wchar_t* provinceCode, quarvel::Deadline* deadline) {
   quarvel::Log(quarvel::LogPoint::kCheckStart);
   // The last Get's URL again (the default page when there was none). Where
   // the probe page follows a failed fetch, its URL stays in sUrl: later
   // checks start with it.
-  quarvel::ProbeSettings settings;
-  quarvel::LoadProbeSettings(rules, &settings);
-  deadline->SetLimit(settings.timeLimitMs);
-  if (Refetch(settings.defaultUrl, *deadline) == 0 && quarvel::kEdition.fallsBackToProbe) {
-    Fetch(settings.probeUrl, *deadline);
+  // The file's [Probe] settings become the object's, for its later Gets too.
+  quarvel::LoadProbeSettings(rules, &probeSettings);
+  quarvel::LogRefusedSettings(probeSettings);
+  deadline->SetLimit(probeSettings.timeLimitMs);
+  if (Refetch(probeSettings.defaultUrl, *deadline) == 0 && quarvel::kEdition.fallsBackToProbe) {
+    Fetch(probeSettings.probeUrl, *deadline);
   }
   quarvel::Log(quarvel::LogPoint::kFetched);
   const quarvel::RedirectionInput input = {
-      iRsType,  szResponseHeader,          szResponseBody, &settings, quarvel::kEdition.provinces,
-      quarvel::sProvinceCode.c_str(), quarvel::kEdition.emptyBodyIsNoTarget};
+      iRsType,  szResponseHeader,          szResponseBody, &probeSettings, quarvel::kEdition.provinces,
+      provinceCode, quarvel::kEdition.emptyBodyIsNoTarget};
   return quarvel::DecideRedirection(input, target, room, {WriteEditionLine, nullptr});
 }

@@ -16,15 +16,22 @@ void WriteLine(LogPoint point, const char* value, const int* n) {
     if (line.point != point) continue;
     const int number = n != nullptr ? *n : line.n;
     switch (line.form) {
-      case LogForm::kNumbered: FormatNumbered(_sError, kLogLineBound, line.message, number); break;
+      case LogForm::kNumbered:
+        return LogFormatted([&](char* buffer, std::size_t bound) {
+          FormatNumbered(buffer, bound, line.message, number);
+        });
       case LogForm::kWithValue:
-        FormatWithValue(_sError, kLogLineBound, line.message, value, number);
-        break;
-      case LogForm::kCompact: FormatCompact(_sError, kLogLineBound, line.message, number); break;
+        return LogFormatted([&](char* buffer, std::size_t bound) {
+          FormatWithValue(buffer, bound, line.message, value, number);
+        });
+      case LogForm::kCompact:
+        return LogFormatted([&](char* buffer, std::size_t bound) {
+          FormatCompact(buffer, bound, line.message, number);
+        });
       case LogForm::kText: return LogText(line.message);
       case LogForm::kValue: return LogText(value != nullptr ? value : "");
     }
-    return LogText(_sError);
+    return;
   }
 }
 

@@ -124,20 +124,12 @@ int FetchUrl(TZHttp* self, const char* url, const quarvel::Deadline& deadline) {
 
 }  // namespace
 
+// The object's own settings serve: Get reads neither the setup key nor the
+// rules file.
 int STDMETHODCALLTYPE TZHttp::Get(const char* url) {
   quarvel::Deadline deadline;
-  quarvel::RulesFile rules;
-  if (quarvel::kEdition.readsProbeSection) quarvel::ReadRulesFilePath(&rules);
-  int result = 0;
-  if (url == nullptr || url[0] == '\0') {
-    quarvel::ProbeSettings settings;
-    quarvel::LoadProbeSettings(rules, &settings);
-    deadline.SetLimit(settings.timeLimitMs);
-    result = Fetch(settings.defaultUrl, deadline);
-  } else {
-    deadline.SetLimit(quarvel::LoadTimeLimit(rules));
-    result = Fetch(url, deadline);
-  }
+  deadline.SetLimit(probeSettings.timeLimitMs);
+  int result = Fetch(url == nullptr || url[0] == '\0' ? probeSettings.defaultUrl : url, deadline);
   quarvel::LogIfTimeLimitRanOut(deadline);
   return result;
 }

@@ -9,15 +9,24 @@
 
 #include "component/Edition.h"
 #include "component/ProvinceCode.h"
+#include "component/RulesFile.h"
 #include "component/TZHttp.h"
 #include "http/Exchange.h"
 #include "http/UrlParts.h"
+#include "support/Lock.h"
 #include "support/OsCalls.h"
 #include "support/SetupRegistry.h"
 
 namespace quarvel {
 
 WideText sProvinceCode;
+
+WideText CopyProvinceCode() {
+  LibraryLockHold hold;
+  WideText copy;
+  copy.Assign(sProvinceCode.c_str());
+  return copy;
+}
 
 }  // namespace quarvel
 
@@ -40,6 +49,8 @@ bool SameGuid(REFIID a, const GUID& b) {
 
 // Takes the province code from the registry value "channel": the (at most)
 // two characters after its first "-". Without "-" the code stays as it was.
+// Checks on other threads copy the code under the lock, so it is replaced
+// under the lock too.
 void TakeProvinceCode() {
   quarvel::WideText channel = quarvel::ReadSetupString(quarvel::kChannelValue);
   std::size_t begin = 0, length = 0;
@@ -47,7 +58,16 @@ void TakeProvinceCode() {
                                 channel.length(), &begin, &length)) {
     return;
   }
+  quarvel::LibraryLockHold hold;
   quarvel::sProvinceCode.Assign(channel.c_str() + begin, length);
+}
+
+// The [Probe] settings of a new object, where the edition reads any: a
+// refused value is named by the next check, which reads them again.
+void TakeProbeSettings(quarvel::ProbeSettings* settings) {
+  quarvel::RulesFile rules;
+  if (quarvel::kEdition.readsProbeSection) quarvel::ReadRulesFilePath(&rules);
+  quarvel::LoadProbeSettings(rules, settings);
 }
 
 }  // namespace
@@ -64,6 +84,7 @@ TZHttp::TZHttp()
   std::memset(&startup, 0, sizeof startup);
   bWsaStarted = quarvel::gOs.wsaStartup(kWinsockVersion, &startup) == 0;
   TakeProvinceCode();
+  TakeProbeSettings(&probeSettings);
 }
 
 TZHttp::~TZHttp() {
@@ -130,12 +151,14 @@ extern "C" HRESULT STDMETHODCALLTYPE CreateComponent(REFIID iid, void** out) {
   return result;
 }
 
+// The units start and stop under the loader's own lock, before any object
+// exists and after the last is gone.
 extern "C" void QuarvelInitialize() {
-  if (gQuarvelUseCount-- == 0) quarvel::sProvinceCode.Assign(L"0");
+  if (InterlockedDecrement(&gQuarvelUseCount) == -1) quarvel::sProvinceCode.Assign(L"0");
 }
 
 extern "C" void QuarvelFinalize() {
-  if (++gQuarvelUseCount == 0) quarvel::sProvinceCode.Clear();
+  if (InterlockedIncrement(&gQuarvelUseCount) == 0) quarvel::sProvinceCode.Clear();
 }
 
 // The entry routine accepts every notification; the units start at process

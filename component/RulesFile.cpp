@@ -40,8 +40,9 @@ std::size_t ReadPrivateProfile(const void* rulesPath, const char* section, const
 
 void LogLineIfAny(const LogLine& line) {
   if (line.message == nullptr) return;
-  FormatNumbered(_sError, kLogLineBound, line.message, line.n);
-  LogText(_sError);
+  LogFormatted([&](char* buffer, std::size_t bound) {
+    FormatNumbered(buffer, bound, line.message, line.n);
+  });
 }
 
 // The page address of a hit: pageText (ANSI) converted to UTF-16 and copied
@@ -51,18 +52,6 @@ void WritePage(wchar_t* page, unsigned int pageCount, const char* pageText) {
   if (!AnsiToWide(pageText, &wide)) return;
   CopyPageText(reinterpret_cast<char16_t*>(page), pageCount,
                reinterpret_cast<const char16_t*>(wide.c_str()));
-}
-
-// The rules file's [Probe] section over the built-in pages; each refused
-// value is named in the log.
-void ReadProbeSection(const RulesFile& rules, ProbeSettings* settings) {
-  if (rules.narrow.get() == nullptr) return;
-  ReadProbeSettings(PrivateProfileRules(rules.narrow.get()), kProbeUrl, kEdition.defaultUrl,
-                    settings);
-  if (settings->probeUrlState == SettingState::kRefused) Log(LogPoint::kProbeUrlRefused);
-  if (settings->defaultUrlState == SettingState::kRefused) Log(LogPoint::kIpLocationUrlRefused);
-  if (settings->markerState == SettingState::kRefused) Log(LogPoint::kMarkerRefused);
-  if (settings->timeLimitState == SettingState::kRefused) Log(LogPoint::kTimeLimitRefused);
 }
 
 }  // namespace
@@ -81,17 +70,18 @@ RulesSource PrivateProfileRules(const char* rulesPath) { return {ReadPrivateProf
 
 void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings) {
   BuiltInProbeSettings(kProbeUrl, kEdition.defaultUrl, settings);
-  if (kEdition.readsProbeSection) ReadProbeSection(rules, settings);
+  if (kEdition.readsProbeSection && rules.narrow.get() != nullptr) {
+    ReadProbeSettings(PrivateProfileRules(rules.narrow.get()), kProbeUrl, kEdition.defaultUrl,
+                      settings);
+  }
   if (!kEdition.ipLocationMarkerCounts) settings->ipLocationMarker = nullptr;
 }
 
-unsigned long LoadTimeLimit(const RulesFile& rules) {
-  if (!kEdition.readsProbeSection || rules.narrow.get() == nullptr) return 0;
-  unsigned long limitMs = 0;
-  if (ReadTimeLimit(PrivateProfileRules(rules.narrow.get()), &limitMs) == SettingState::kRefused) {
-    Log(LogPoint::kTimeLimitRefused);
-  }
-  return limitMs;
+void LogRefusedSettings(const ProbeSettings& settings) {
+  if (settings.probeUrlState == SettingState::kRefused) Log(LogPoint::kProbeUrlRefused);
+  if (settings.defaultUrlState == SettingState::kRefused) Log(LogPoint::kIpLocationUrlRefused);
+  if (settings.markerState == SettingState::kRefused) Log(LogPoint::kMarkerRefused);
+  if (settings.timeLimitState == SettingState::kRefused) Log(LogPoint::kTimeLimitRefused);
 }
 
 void LogIfTimeLimitRanOut(const Deadline& deadline) {
@@ -104,9 +94,10 @@ int ApplyProvinceRules(const Province& province, const RulesSource& rules, const
   RuleValues values = {};
   int hit = FindRuleHit(province, rules, target, &values);
   if (province.valuesLine.message != nullptr) {
-    FormatWithTwoValues(_sError, kLogLineBound, province.valuesLine.message, province.valuesLine.n,
-                        values.text[0], values.text[1]);
-    LogText(_sError);
+    LogFormatted([&](char* buffer, std::size_t bound) {
+      FormatWithTwoValues(buffer, bound, province.valuesLine.message, province.valuesLine.n,
+                          values.text[0], values.text[1]);
+    });
   }
   if (hit < 0) return Unclassified;
   const ProvinceRule& rule = province.rules[hit];

@@ -30,15 +30,12 @@ void ReadRulesFilePath(RulesFile* rules);
 // True when a file (not a directory) exists at path.
 bool RulesFileExists(const wchar_t* path);
 
-// The probe's settings for one check or Get: the rules file's [Probe]
-// section where the edition reads one (a refused value is logged once), else
-// the edition's built-in pages.
+// The probe's settings of an object: the rules file's [Probe] section where
+// the edition reads one, else the edition's built-in pages. Nothing is logged.
 void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings);
 
-// [Probe] TimeLimitMs alone, for a Get of a given URL: the limit, or 0 where
-// there is none, the edition reads no [Probe] section or the value is
-// refused (logged).
-unsigned long LoadTimeLimit(const RulesFile& rules);
+// Names each refused [Probe] value in the log, one line each.
+void LogRefusedSettings(const ProbeSettings& settings);
 
 // Closes a call whose time limit ran out with a line naming the key.
 void LogIfTimeLimitRanOut(const Deadline& deadline);

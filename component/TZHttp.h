@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "classify/ProbeSettings.h"
 #include "http/Exchange.h"
 #include "http/HttpBytes.h"
 #include "include/Quarvel.h"
@@ -73,10 +74,11 @@ class TZHttp final : public IZHttp {
   // Get of the URL in sUrl as it stands (defaultUrl when it is empty): the
   // redirection check fetches again what the last Get fetched.
   int Refetch(const char* defaultUrl, const quarvel::Deadline& deadline);
-  // CheckRedirction within a call that began at deadline's start; the
-  // [Probe] section it reads from rules sets deadline's limit.
+  // CheckRedirction within a call that began at deadline's start, for the
+  // province code the call copied; the [Probe] section it reads from rules
+  // sets deadline's limit.
   int CheckRedirctionWithin(char* target, int capacity, const quarvel::RulesFile& rules,
-                            quarvel::Deadline* deadline);
+                            const wchar_t* provinceCode, quarvel::Deadline* deadline);
 
   // The record, after the slot table pointer.
   bool bWsaStarted;          // the socket library start-up succeeded
@@ -92,6 +94,11 @@ class TZHttp final : public IZHttp {
   char szResponseBody[quarvel::kResponseBodySize];      // body of the last 200
   int iPort;                 // TCP port of sUrl
   LONG iRefCount;            // reference count
+
+  // The object's own, after the record hosts know: the [Probe] settings its
+  // Gets use, read from the rules file when it is made and again by every
+  // check.
+  quarvel::ProbeSettings probeSettings;
 };
 
 // The texts' sizes are the ones the host header promises.
@@ -101,7 +108,7 @@ static_assert(quarvel::kRequestHeaderSize == QUARVEL_REQUEST_HEADER_SIZE &&
               "buffer sizes of include/Quarvel.h");
 
 // The record as the 32-bit library lays it out: the slot table pointer, then
-// the fields in their order above.
+// the fields in their order above (8116 bytes), then the object's own.
 #ifndef _WIN64
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
@@ -112,7 +119,8 @@ static_assert(offsetof(TZHttp, bWsaStarted) == 4 && offsetof(TZHttp, iTimeOut) =
                   offsetof(TZHttp, szRequestHeader) == 36 &&
                   offsetof(TZHttp, szResponseHeader) == 1060 &&
                   offsetof(TZHttp, szResponseBody) == 2084 && offsetof(TZHttp, iPort) == 8108 &&
-                  offsetof(TZHttp, iRefCount) == 8112 && sizeof(TZHttp) == 8116,
+                  offsetof(TZHttp, iRefCount) == 8112 &&
+                  offsetof(TZHttp, probeSettings) >= 8116,
               "32-bit record layout");
 #pragma GCC diagnostic pop
 #endif
@@ -120,7 +128,10 @@ static_assert(offsetof(TZHttp, bWsaStarted) == 4 && offsetof(TZHttp, iTimeOut) =
 namespace quarvel {
 
 // The library-wide province code, two characters of the "channel" value.
+// Each construction may replace it while checks run on other threads: a
+// check works on its own copy, taken at its start.
 extern WideText sProvinceCode;
+WideText CopyProvinceCode();
 
 }  // namespace quarvel
 

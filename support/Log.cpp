@@ -72,6 +72,7 @@ void ConstructLog(bool purgeOldLogs) {
 
 void TLogFile::WriteLog(const char* text) {
   if (text == nullptr) return;
+  quarvel::LibraryLockHold hold;
   pFile = quarvel::gOs.fopen(szFileName, "a+");
   if (pFile == nullptr) return;
   SYSTEMTIME now;
@@ -100,10 +101,10 @@ void TLogFile::WriteLog(const char* text) {
 extern "C" void LogInitialize() { quarvel::StartLog(false); }
 
 void quarvel::StartLog(bool purgeOldLogs) {
-  if (gLogUseCount-- == 0) ConstructLog(purgeOldLogs);
+  if (InterlockedDecrement(&gLogUseCount) == -1) ConstructLog(purgeOldLogs);
 }
 
-extern "C" void LogFinalize() { ++gLogUseCount; }
+extern "C" void LogFinalize() { InterlockedIncrement(&gLogUseCount); }
 
 namespace quarvel {
 

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "support/Lock.h"
+#include "support/LogFormat.h"
+
 namespace quarvel {
 
 constexpr std::size_t kLogFileNameSize = 512;
@@ -21,7 +24,8 @@ struct TLogFile {
   char szFileName[quarvel::kLogFileNameSize];   // log path, fixed at load
 
   // Appends "yyyy-MM-dd hh:mm:ss -> " and text; the file is opened and closed
-  // for this one line, which is dropped when the file cannot be opened.
+  // for this one line, which is dropped when the file cannot be opened. The
+  // library lock is held meanwhile: pFile is the running write's.
   void WriteLog(const char* text);
 };
 
@@ -44,9 +48,18 @@ namespace quarvel {
 // purgeOldLogs, deletes old log files (the edition's unit code says which).
 void StartLog(bool purgeOldLogs);
 
-// A finished text, written as it is: a fixed text, or a line formatted into
-// _sError within its 400-byte bound (support/LogFormat.h).
+// A finished text, written as it is.
 void LogText(const char* text);
+
+// One line formatted into _sError by format(_sError, kLogLineBound) and
+// written, both under the library lock: no other thread's line can be
+// formatted into the buffer between the two.
+template <typename Format>
+void LogFormatted(const Format& format) {
+  LibraryLockHold hold;
+  format(_sError, kLogLineBound);
+  _LOG.WriteLog(_sError);
+}
 
 // Deletes files of the log directory whose name holds namePart and that were
 // created 4 or more days ago. False when the install path is empty or the
