@@ -54,6 +54,19 @@ void WritePage(wchar_t* page, unsigned int pageCount, const char* pageText) {
                reinterpret_cast<const char16_t*>(wide.c_str()));
 }
 
+// Room for the start of a section's key names: enough to tell an empty
+// list from one that holds a name (a cut list still reports its length).
+constexpr DWORD kKeyNamesProbeSize = 64;
+
+// True when the rules file has a [Probe] section with at least one line in
+// it: most files have none, and are then read with this one call instead of
+// one per key.
+bool HasProbeSection(const char* rulesPath) {
+  char names[kKeyNamesProbeSize];
+  return gOs.getPrivateProfileStringA(kProbeSection, nullptr, "", names, sizeof names,
+                                      rulesPath) != 0;
+}
+
 }  // namespace
 
 // The rule codes are the host's disconnect types.
@@ -70,7 +83,8 @@ RulesSource PrivateProfileRules(const char* rulesPath) { return {ReadPrivateProf
 
 void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings) {
   BuiltInProbeSettings(kProbeUrl, kEdition.defaultUrl, settings);
-  if (kEdition.readsProbeSection && rules.narrow.get() != nullptr) {
+  if (kEdition.readsProbeSection && rules.narrow.get() != nullptr &&
+      HasProbeSection(rules.narrow.get())) {
     ReadProbeSettings(PrivateProfileRules(rules.narrow.get()), kProbeUrl, kEdition.defaultUrl,
                       settings);
   }
