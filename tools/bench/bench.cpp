@@ -8,9 +8,11 @@
 // calls and the library's unload. Runs inside the private network namespace
 // (./quarvel bench): the built-in hosts reach 127.0.0.1:80, and 127.0.0.1 is
 // the only name server.
-//   quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults]
+//   quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults] [--baseline PATH]
 // (--dll: these DLLs only, the current edition first; COUNT: the long run of
-// Gets, 100000, measured also at a tenth of it; --faults: dead lines only)
+// Gets, 100000, measured also at a tenth of it; --faults: dead lines only;
+// --baseline: single-threaded Gets and checks of the first DLL beside
+// another build of the same edition, say the one before a change)
 #include <winsock2.h>
 #include <windows.h>
 
@@ -21,6 +23,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "include/Quarvel.h"
@@ -121,12 +124,31 @@ bool PlainFetch(unsigned short port, const std::string& request) {
 // of the computer's own name and of the page's host (none for a dotted
 // address), the wait before sending and the one before reading, the header
 // taken by a peek and then a take, and one open-append-close of the log file
-// for each line the call writes.
+// for each line the call writes. A check also reads the install path once,
+// tests that the rules file is there and reads its province's keys up to
+// the one that hits.
 struct LeastCall {
   std::string host;     // the page's host, looked up unless dotted
   std::string logPath;  // where the lines go
   int logLines;         // lines one call writes
+  std::string rulesPath;  // the rules file a check reads; "" for a Get
+  std::vector<std::pair<std::string, std::string>> ruleKeys;  // section, key
 };
+
+// The setup key, the rules file and the keys a check cannot do without.
+bool ReadRules(const LeastCall& call) {
+  if (call.rulesPath.empty()) return true;
+  if (kit::ReadSetupString(L"InstallPath").empty()) return false;
+  if (GetFileAttributesA(call.rulesPath.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  char value[kReadChunk];
+  for (const auto& key : call.ruleKeys) {
+    if (GetPrivateProfileStringA(key.first.c_str(), key.second.c_str(), "", value, sizeof value,
+                                 call.rulesPath.c_str()) == 0) {
+      return false;
+    }
+  }
+  return true;
+}
 
 bool Waited(SOCKET s, bool forReading) {
   fd_set set;
@@ -161,6 +183,7 @@ bool LeastConformingFetch(unsigned short port, const std::string& request, const
   for (int n; ok && (n = recv(s, chunk, sizeof chunk, 0)) > 0;) {
   }
   closesocket(s);
+  ok = ok && ReadRules(call);
   for (int i = 0; ok && i < call.logLines; ++i) {
     FILE* log = std::fopen(call.logPath.c_str(), "a+");
     if (log == nullptr) return false;
@@ -215,7 +238,7 @@ LeastCall LeastFor(const std::string& url, const std::string& installDir,
   std::size_t before = kit::LogRecords(installDir).size();
   *called = call();
   return {kit::HostOf(url), kit::LogPath(installDir),
-          static_cast<int>(kit::LogRecords(installDir).size() - before)};
+          static_cast<int>(kit::LogRecords(installDir).size() - before), "", {}};
 }
 
 // Get of url; the plain fetch asks for plainPath instead of path when one
@@ -365,7 +388,9 @@ bool BenchCheck(IZHttp* component, const std::string& installDir) {
     return false;
   };
   bool checked = false;
-  const LeastCall least = LeastFor(quarvel::kIpLocationUrl, installDir, check, &checked);
+  LeastCall least = LeastFor(quarvel::kIpLocationUrl, installDir, check, &checked);
+  least.rulesPath = installDir + "Data\\Quarvel.ini";
+  least.ruleKeys = {{"ShanXi", "AccountExpirePage"}};
   return checked && Compare("CheckNetDisconType ending in AccountExpire", check, kHttpPort,
                             kit::RequestText(component), least, kCheckRounds);
 }
@@ -639,6 +664,71 @@ bool BenchTimedOutLookUps(const std::string& dll, const std::string& installDir)
   return flat;
 }
 
+// ---- This build beside a baseline build of the same edition ----
+
+// Times each call of this build's object and of the baseline's, in turn
+// round by round so that both see the same conditions.
+bool CompareBuilds(const char* what, const std::function<bool(IZHttp*)>& call, IZHttp* now,
+                   IZHttp* before) {
+  std::vector<double> nowMs, beforeMs;
+  for (int i = -kWarmUpRounds; i < kTimingRounds; ++i) {
+    double start = NowMs();
+    bool ok = call(now);
+    const double callMs = NowMs() - start;
+    start = NowMs();
+    ok = call(before) && ok;
+    if (!ok) {
+      std::printf("%s: round %d failed\n", what, i);
+      return false;
+    }
+    if (i < 0) continue;
+    nowMs.push_back(callMs);
+    beforeMs.push_back(NowMs() - start);
+  }
+  const double a = Median(nowMs), b = Median(beforeMs);
+  std::printf("%-44s this build %8.3f ms   baseline %8.3f ms   ratio %5.2f   (%d rounds)\n", what,
+              a, b, b > 0 ? a / b : 0.0, kTimingRounds);
+  return true;
+}
+
+// One thread's Gets and checks on this build and on a baseline build (say,
+// the one before a change) of the same edition, loaded side by side.
+bool BenchAgainstBaseline(const std::string& dll, const std::string& baseline) {
+  Library nowLibrary(dll), beforeLibrary(baseline);
+  IZHttp* now = nowLibrary.Create(kTimeOutMs);
+  IZHttp* before = beforeLibrary.Create(kTimeOutMs);
+  scenario::Server server;
+  server.RecordNothing();
+  server.Route("", "/302", scenario::Respond(kit::Found302(kPortalTarget, {"Connection: close"})));
+  server.Route("", "/200", scenario::Respond(kit::Ok200("<html><body>small page</body></html>")));
+  scenario::Server portal;
+  portal.RecordNothing();
+  portal.SetDefault(scenario::Respond(kit::Found302(kPortalTarget, {"Connection: close"})));
+  bool ok = now != nullptr && before != nullptr && server.Start(0) && portal.Start(kHttpPort);
+  std::printf("\nThis build beside the baseline %s\n", baseline.c_str());
+  const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
+  auto get = [](const std::string& url) {
+    return [url](IZHttp* component) { return component->Get(url.c_str()) == 1; };
+  };
+  auto check = [](IZHttp* component) {
+    std::vector<wchar_t> page(kPageCount);
+    return component->CheckNetDisconType(page.data(), kPageCount) == AccountExpire;
+  };
+  ok = ok && CompareBuilds("Get of a closing \"302\" page", get(base + "/302"), now, before);
+  ok = ok && CompareBuilds("Get of a closing \"200\" page", get(base + "/200"), now, before);
+  // Fresh objects: a check starts from the default page, as a host's does.
+  if (now != nullptr) now->Release();
+  if (before != nullptr) before->Release();
+  now = nowLibrary.Create(kTimeOutMs);
+  before = beforeLibrary.Create(kTimeOutMs);
+  ok = ok && now != nullptr && before != nullptr &&
+       CompareBuilds("CheckNetDisconType ending in AccountExpire", check, now, before);
+  if (now != nullptr) now->Release();
+  if (before != nullptr) before->Release();
+  if (!ok) std::printf("cannot compare with the baseline\n");
+  return ok;
+}
+
 // ---- One edition ----
 
 bool BenchEdition(const std::string& dll, const std::string& installDir, SavedSetupValue* installPath,
@@ -668,6 +758,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> dlls;
   int gets = kLeakRounds;
   bool faultsOnly = false;
+  std::string baseline;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) {
       dlls.push_back(argv[++i]);
@@ -675,8 +766,11 @@ int main(int argc, char** argv) {
       gets = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--faults") == 0) {
       faultsOnly = true;
+    } else if (std::strcmp(argv[i], "--baseline") == 0 && i + 1 < argc) {
+      baseline = argv[++i];
     } else {
-      std::printf("usage: quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults]\n");
+      std::printf("usage: quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults] "
+                  "[--baseline PATH]\n");
       return 2;
     }
   }
@@ -705,6 +799,7 @@ int main(int argc, char** argv) {
       std::printf("cannot write the setup key\n");
       ok = false;
     } else {
+      if (!baseline.empty()) ok = BenchAgainstBaseline(dlls[0], baseline) && ok;
       // The long run of Gets only for the first DLL (the current edition).
       for (std::size_t i = 0; i < dlls.size() && !faultsOnly; ++i) {
         ok = BenchEdition(dlls[i], installDir, &installPath, gets, i == 0) && ok;
