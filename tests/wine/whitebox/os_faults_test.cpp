@@ -270,6 +270,51 @@ TEST_F(OsFaults, OneCheckConvertsEightTimes) {
   component->Release();
 }
 
+// The setup key and the rules file: Gets use what the object read when it
+// was made, a check reads them again.
+int gSetupReads = 0;
+int gProfileReads = 0;
+LSTATUS WINAPI CountOpen(HKEY root, LPCWSTR subkey, DWORD options, REGSAM access, PHKEY key) {
+  ++gSetupReads;
+  return quarvel::kSystemOsCalls.regOpenKeyExW(root, subkey, options, access, key);
+}
+DWORD WINAPI CountProfile(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR value, DWORD size,
+                          LPCSTR path) {
+  ++gProfileReads;
+  return quarvel::kSystemOsCalls.getPrivateProfileStringA(section, key, fallback, value, size,
+                                                          path);
+}
+
+TEST_F(OsFaults, GetsReadNeitherSetupKeyNorRulesFile) {
+  struct Row {
+    const char* what;
+    int (*call)(TZHttp* component, const std::string& url);
+    int setupReads, profileReads;
+  };
+  const Row rows[] = {
+      {"Get of a URL", [](TZHttp* c, const std::string& url) { return c->Get(url.c_str()); }, 0, 0},
+      {"Get of the default page", [](TZHttp* c, const std::string&) { return c->Get(""); }, 0, 0},
+      // The install path; the [Probe] section's names and its four keys.
+      {"check", [](TZHttp* c, const std::string&) {
+         wchar_t page[16] = L"";
+         return c->CheckNetDisconType(page, 16);
+       }, 1, 6},
+  };
+  bench::SetProvince("27");
+  bench::WriteRules(dir_, "[Probe]\r\nIpLocationUrl=" + url_ + "\r\n[ShanXi]\r\nAccountExpirePage=" +
+                              "http://p/x\r\n");
+  TZHttp* component = Create();
+  gOs.regOpenKeyExW = CountOpen;
+  gOs.getPrivateProfileStringA = CountProfile;
+  for (const Row& row : rows) {
+    gSetupReads = gProfileReads = 0;
+    EXPECT_NE(row.call(component, url_), 0) << row.what;
+    EXPECT_EQ(gSetupReads, row.setupReads) << row.what;
+    EXPECT_EQ(gProfileReads, row.profileReads) << row.what;
+  }
+  component->Release();
+}
+
 // The purge of old logs when the folder cannot be searched.
 HANDLE WINAPI FailSearch(LPCWSTR, LPWIN32_FIND_DATAW) {
   SetLastError(ERROR_ACCESS_DENIED);
