@@ -10,7 +10,12 @@
  * entry is 8 bytes, and the exported log object _LOG (a stream pointer, then
  * the 512-byte log path) is 520 bytes with the path at offset 8, against 516
  * bytes and offset 4 in the 32-bit build. Both builds read the client's
- * setup key in the 32-bit registry view. */
+ * setup key in the 32-bit registry view.
+ *
+ * Threads: one object is used by one thread at a time. Different objects may
+ * be used on different threads at the same time, and objects may be made and
+ * released on any thread while others work: every call then gives the
+ * results and log lines it gives alone. */
 #ifndef QUARVEL_H
 #define QUARVEL_H
 
