@@ -192,9 +192,9 @@ TEST_F(OsFaults, RegistryFailuresReadAsEmpty) {
   EXPECT_STREQ(quarvel::ReadSetupStringA(L"channel").c_str(), "x-27");
 }
 
-// File, folder, rules-file and code-page calls that fail: one
-// CheckNetDisconType on a ShanXi redirect whose rule hits, after a Get of the
-// same page. Each failure has its defined outcome; none crashes.
+// File, folder, rules-file and code-page calls that fail, or an object made
+// meanwhile: one CheckNetDisconType on a ShanXi redirect whose rule hits,
+// after a Get of the same page. Each has its defined outcome; none crashes.
 FILE* __cdecl FailOpenFile(const char*, const char*) { return nullptr; }
 DWORD WINAPI FailAttributes(LPCWSTR) { return INVALID_FILE_ATTRIBUTES; }
 DWORD WINAPI FailProfile(LPCSTR, LPCSTR, LPCSTR, LPSTR value, DWORD size, LPCSTR) {
@@ -205,6 +205,15 @@ int WINAPI FailPageConversion(UINT page, DWORD flags, LPCCH text, int bytes, LPW
                               int units) {
   if (std::strcmp(text, "http://p/x") == 0) return 0;
   return quarvel::kSystemOsCalls.multiByteToWideChar(page, flags, text, bytes, wide, units);
+}
+// Another thread's new object, made while the check runs: it takes the
+// province code of a "channel" changed meanwhile.
+DWORD WINAPI MakeObjectOfAnotherProvince(LPCWSTR path) {
+  bench::SetProvince("13");
+  void* other = nullptr;
+  if (CreateComponent(IID_IZHttp, &other) == S_OK) static_cast<IZHttp*>(other)->Release();
+  bench::SetProvince("27");
+  return quarvel::kSystemOsCalls.getFileAttributesW(path);
 }
 int gConversions = 0;
 int WINAPI CountToWide(UINT page, DWORD flags, LPCCH text, int bytes, LPWSTR wide, int units) {
@@ -234,6 +243,9 @@ TEST_F(OsFaults, FileAndCodePageFailuresOfOneCheck) {
       {"profile", [] { gOs.getPrivateProfileStringA = FailProfile; }, 0, L"before", "-> 758"},
       {"page text", [] { gOs.multiByteToWideChar = FailPageConversion; }, 2, L"before",
        "SxDistinctOffLineType 用户欠费！ -> 842"},
+      // The check goes on with the code it copied at its start.
+      {"object made meanwhile", [] { gOs.getFileAttributesW = MakeObjectOfAnotherProvince; }, 2,
+       L"http://p/x", "SxDistinctOffLineType 用户欠费！ -> 842"},
   };
   bench::SetProvince("27");
   bench::WriteRules(dir_, "[ShanXi]\r\nAccountExpirePage=http://p/x\r\n");
