@@ -22,7 +22,7 @@ void WriteEditionLine(void*, quarvel::LogPoint point, const char* value) {
 int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity) {
   if (target == nullptr || capacity == nullptr) return NoTarget;
   quarvel::Deadline deadline;
-  quarvel::WideText provinceCode = quarvel::CopyProvinceCode();
+  const quarvel::WideText provinceCode = quarvel::CopyProvinceCode();
   quarvel::RulesFile rules;
   quarvel::ReadRulesFilePath(&rules);
   int result = CheckRedirctionWithin(target, *capacity, rules, provinceCode.c_str(), &deadline);
@@ -44,8 +44,12 @@ int TZHttp::CheckRedirctionWithin(char* target, int room, const quarvel::RulesFi
     Fetch(probeSettings.probeUrl, *deadline);
   }
   quarvel::Log(quarvel::LogPoint::kFetched);
-  const quarvel::RedirectionInput input = {
-      iRsType,  szResponseHeader,          szResponseBody, &probeSettings, quarvel::kEdition.provinces,
-      provinceCode, quarvel::kEdition.emptyBodyIsNoTarget};
+  const quarvel::RedirectionInput input = {iRsType,
+                                           szResponseHeader,
+                                           szResponseBody,
+                                           &probeSettings,
+                                           quarvel::kEdition.provinces,
+                                           provinceCode,
+                                           quarvel::kEdition.emptyBodyIsNoTarget};
   return quarvel::DecideRedirection(input, target, room, {WriteEditionLine, nullptr});
 }

@@ -31,7 +31,7 @@ void WriteLine(LogPoint point, const char* value, const int* n) {
       case LogForm::kText: return LogText(line.message);
       case LogForm::kValue: return LogText(value != nullptr ? value : "");
     }
-    return;
+    return;  // a point has one line
   }
 }
 
