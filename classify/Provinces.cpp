@@ -42,4 +42,20 @@ int FindRuleHit(const Province& province, const RulesSource& rules, const char* 
   return -1;
 }
 
+ProvinceDecision DecideProvinceRule(const Province& province, const RulesSource& rules,
+                                    const char* target, const char* probeUrl,
+                                    RuleValues* values, const ProvinceLogSink& sink) {
+  if (province.introLine.message != nullptr) {
+    sink.write(sink.context, province.introLine, nullptr, nullptr);
+  }
+  const int hit = FindRuleHit(province, rules, target, values);
+  if (province.valuesLine.message != nullptr) {
+    sink.write(sink.context, province.valuesLine, values->text[0], values->text[1]);
+  }
+  if (hit < 0) return {0, nullptr};
+  const ProvinceRule& rule = province.rules[hit];
+  if (rule.hitLine.message != nullptr) sink.write(sink.context, rule.hitLine, nullptr, nullptr);
+  return {rule.code, rule.page == PageSource::kProbeUrl ? probeUrl : values->text[hit]};
+}
+
 }  // namespace quarvel

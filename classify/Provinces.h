@@ -94,6 +94,27 @@ struct RuleValues {
 int FindRuleHit(const Province& province, const RulesSource& rules, const char* target,
                 RuleValues* values);
 
+// Where a province's own lines go: line alone ("%s -> %d\n"), or with the
+// two values its values line carries ("%s -> %d,%s,%s\n").
+struct ProvinceLogSink {
+  void (*write)(void* context, const LogLine& line, const char* valueA, const char* valueB);
+  void* context;
+};
+
+// What a province's rules decide for a target.
+struct ProvinceDecision {
+  int code;              // the hit rule's code; 0 (Unclassified) when none hits
+  const char* pageText;  // the page address to hand out (ANSI); null when none hits
+};
+
+// The province's rule set applied to target: its intro line, its rules tried
+// in order (FindRuleHit into values), its values line and, on a hit, the hit
+// line, each to sink. The page of a hit is its value in values, or probeUrl
+// where the rule only switches the probe page on.
+ProvinceDecision DecideProvinceRule(const Province& province, const RulesSource& rules,
+                                    const char* target, const char* probeUrl,
+                                    RuleValues* values, const ProvinceLogSink& sink);
+
 }  // namespace quarvel
 
 #endif

@@ -38,10 +38,14 @@ std::size_t ReadPrivateProfile(const void* rulesPath, const char* section, const
                                   static_cast<const char*>(rulesPath));
 }
 
-void LogLineIfAny(const LogLine& line) {
-  if (line.message == nullptr) return;
+// A province's line in the log, with its two values where it carries them.
+void WriteProvinceLine(void*, const LogLine& line, const char* valueA, const char* valueB) {
   LogFormatted([&](char* buffer, std::size_t bound) {
-    FormatNumbered(buffer, bound, line.message, line.n);
+    if (valueA == nullptr && valueB == nullptr) {
+      FormatNumbered(buffer, bound, line.message, line.n);
+    } else {
+      FormatWithTwoValues(buffer, bound, line.message, line.n, valueA, valueB);
+    }
   });
 }
 
@@ -104,20 +108,11 @@ void LogIfTimeLimitRanOut(const Deadline& deadline) {
 
 int ApplyProvinceRules(const Province& province, const RulesSource& rules, const char* target,
                        wchar_t* page, unsigned int pageCount) {
-  LogLineIfAny(province.introLine);
   RuleValues values = {};
-  int hit = FindRuleHit(province, rules, target, &values);
-  if (province.valuesLine.message != nullptr) {
-    LogFormatted([&](char* buffer, std::size_t bound) {
-      FormatWithTwoValues(buffer, bound, province.valuesLine.message, province.valuesLine.n,
-                          values.text[0], values.text[1]);
-    });
-  }
-  if (hit < 0) return Unclassified;
-  const ProvinceRule& rule = province.rules[hit];
-  WritePage(page, pageCount, rule.page == PageSource::kProbeUrl ? kProbeUrl : values.text[hit]);
-  LogLineIfAny(rule.hitLine);
-  return rule.code;
+  const ProvinceDecision decision =
+      DecideProvinceRule(province, rules, target, kProbeUrl, &values, {WriteProvinceLine, nullptr});
+  if (decision.pageText != nullptr) WritePage(page, pageCount, decision.pageText);
+  return decision.code;
 }
 
 }  // namespace quarvel

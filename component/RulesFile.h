@@ -43,10 +43,9 @@ void LogIfTimeLimitRanOut(const Deadline& deadline);
 // The rules file at rulesPath (ANSI), read with the private-profile call.
 RulesSource PrivateProfileRules(const char* rulesPath);
 
-// The province's rule set applied to target: its intro line, its rules tried
-// in order, its values line; on a hit the page address goes into page
-// (pageCount UTF-16 units, bounded and terminated) and the hit line into the
-// log. Returns the rule's DisconType, or Unclassified.
+// The province's decision on target (classify/Provinces.h) with its lines in
+// the log; on a hit the page address goes into page (pageCount UTF-16 units,
+// bounded and terminated). Returns the rule's DisconType, or Unclassified.
 int ApplyProvinceRules(const Province& province, const RulesSource& rules, const char* target,
                        wchar_t* page, unsigned int pageCount);
 

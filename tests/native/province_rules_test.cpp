@@ -1,10 +1,11 @@
 // Both editions' province tables run against rules held in memory: which rule
-// decides, which keys are read and in what order, and where the page comes
-// from.
+// decides, which keys are read and in what order, where the page comes from
+// and which line a hit writes.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "current/Edition.h"
 #include "earlier/Edition.h"
@@ -25,6 +26,11 @@ struct RuleCase {
   int line = 0;           // the hit's log line number
 };
 
+// The numbers of the lines a decision writes, in order.
+void RecordLine(void* context, const LogLine& line, const char*, const char*) {
+  static_cast<std::vector<int>*>(context)->push_back(line.n);
+}
+
 void PrintTo(const RuleCase& c, std::ostream* out) { *out << c.name; }
 
 class ProvinceRules : public ::testing::TestWithParam<RuleCase> {};
@@ -35,22 +41,19 @@ TEST_P(ProvinceRules, FirstHitDecides) {
   ASSERT_NE(province, nullptr);
   MemoryRules rules{c.rules, ""};
   RuleValues values = {};
-  int hit = FindRuleHit(*province, rules.Source(), c.target, &values);
+  std::vector<int> lines;
+  const ProvinceDecision decision = DecideProvinceRule(*province, rules.Source(), c.target,
+                                                       "probe", &values, {RecordLine, &lines});
   EXPECT_EQ(rules.keysRead, c.keysRead);
+  EXPECT_EQ(decision.code, c.code);
   if (c.code == 0) {
-    EXPECT_EQ(hit, -1);
+    EXPECT_EQ(decision.pageText, nullptr);
     return;
   }
-  ASSERT_GE(hit, 0);
-  const ProvinceRule& rule = province->rules[hit];
-  EXPECT_EQ(rule.code, c.code);
-  EXPECT_EQ(rule.hitLine.n, c.line);
-  if (std::string(c.page) == "probe") {
-    EXPECT_EQ(rule.page, PageSource::kProbeUrl);
-  } else {
-    EXPECT_EQ(rule.page, PageSource::kRuleValue);
-    EXPECT_STREQ(values.text[hit], c.page);
-  }
+  ASSERT_NE(decision.pageText, nullptr);
+  EXPECT_STREQ(decision.pageText, c.page);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), c.line);
 }
 
 const std::string kHalt = "http://sx/halt";
