@@ -41,6 +41,54 @@ const char* ReadUrlSetting(const RulesSource& rules, const char* key, const char
   return *state == SettingState::kConfigured ? value : builtIn;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Url: up to kMaxProbeUrls requestable addresses separated by blanks, each
+// cut apart in the value's buffer. Without one left, the built-in page holds.
+void ReadProbeUrls(const RulesSource& rules, const char* builtIn, ProbeSettings* settings) {
+  char* value = settings->probeUrlValue;
+  settings->probeUrlState = ReadSetting(rules, kProbeUrlKey, value, kProbeUrlListReadSize);
+  settings->probeUrlsRefused = settings->probeUrlState == SettingState::kRefused ? 1 : 0;
+  if (settings->probeUrlState != SettingState::kConfigured) return;
+  std::size_t count = 0;
+  for (char* cursor = value; *cursor != '\0';) {
+    if (IsBlank(*cursor)) {
+      *cursor++ = '\0';
+      continue;
+    }
+    char* address = cursor;
+    while (*cursor != '\0' && !IsBlank(*cursor)) ++cursor;
+    if (*cursor != '\0') *cursor++ = '\0';
+    if (count < kMaxProbeUrls && IsRequestableUrl(address)) {
+      settings->probeUrls[count++] = address;
+    } else {
+      ++settings->probeUrlsRefused;
+    }
+  }
+  if (count == 0) {
+    settings->probeUrls[0] = builtIn;
+    settings->probeUrlState = SettingState::kRefused;
+    return;
+  }
+  settings->probeUrlCount = count;
+}
+
+// Expect: "204" lets a "204" answer prove the network up; "marker" (in any
+// case) keeps the markers alone, as without the key.
+SettingState ReadExpect(const RulesSource& rules, bool* noContent) {
+  *noContent = false;
+  char value[kExpectReadSize];
+  const SettingState state = ReadSetting(rules, kExpectKey, value, sizeof value);
+  if (state != SettingState::kConfigured) return state;
+  if (std::strcmp(value, kExpectNoContent) == 0) {
+    *noContent = true;
+    return state;
+  }
+  std::size_t i = 0;
+  while (value[i] != '\0' && (value[i] | 0x20) == kExpectMarker[i]) ++i;
+  return value[i] == '\0' && kExpectMarker[i] == '\0' ? state : SettingState::kRefused;
+}
+
 }  // namespace
 
 SettingState ReadTimeLimit(const RulesSource& rules, unsigned long* limitMs) {
@@ -59,20 +107,22 @@ SettingState ReadTimeLimit(const RulesSource& rules, unsigned long* limitMs) {
 }
 
 void BuiltInProbeSettings(const char* probeUrl, const char* defaultUrl, ProbeSettings* settings) {
-  settings->probeUrl = probeUrl;
+  settings->probeUrls[0] = probeUrl;
+  settings->probeUrlCount = 1;
+  settings->probeUrlsRefused = 0;
   settings->defaultUrl = defaultUrl;
   settings->ipLocationMarker = kIpLocationMarker;
   settings->marker = nullptr;
+  settings->expectNoContent = false;
   settings->timeLimitMs = 0;
   settings->probeUrlState = settings->defaultUrlState = settings->markerState =
-      settings->timeLimitState = SettingState::kBuiltIn;
+      settings->timeLimitState = settings->expectState = SettingState::kBuiltIn;
 }
 
 void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
                        const char* builtInDefaultUrl, ProbeSettings* settings) {
   BuiltInProbeSettings(builtInProbeUrl, builtInDefaultUrl, settings);
-  settings->probeUrl = ReadUrlSetting(rules, kProbeUrlKey, builtInProbeUrl,
-                                      settings->probeUrlValue, &settings->probeUrlState);
+  ReadProbeUrls(rules, builtInProbeUrl, settings);
   settings->defaultUrl = ReadUrlSetting(rules, kIpLocationUrlKey, builtInDefaultUrl,
                                         settings->defaultUrlValue, &settings->defaultUrlState);
   // A marker that fills its buffer is longer than any body the library keeps.
@@ -81,6 +131,7 @@ void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
   settings->marker =
       settings->markerState == SettingState::kConfigured ? settings->markerValue : nullptr;
   settings->timeLimitState = ReadTimeLimit(rules, &settings->timeLimitMs);
+  settings->expectState = ReadExpect(rules, &settings->expectNoContent);
 }
 
 bool FindNetworkUpMarker(const char* body, const ProbeSettings& settings, const char** which) {

@@ -1,7 +1,8 @@
 // The probe's settings: the optional [Probe] section of the rules file lets a
-// deployment name its own probe page, IP-location page and one more
-// network-up marker, read afresh for every check. Portable: the file is read
-// through a RulesSource, and nothing is logged here.
+// deployment name its own probe pages, IP-location page, one more network-up
+// marker, whether a "204" answer proves the network up, and a time limit.
+// Portable: the file is read through a RulesSource, and nothing is logged
+// here.
 #ifndef QUARVEL_CLASSIFY_PROBESETTINGS_H
 #define QUARVEL_CLASSIFY_PROBESETTINGS_H
 
@@ -17,6 +18,13 @@ constexpr const char* kProbeUrlKey = "Url";
 constexpr const char* kIpLocationUrlKey = "IpLocationUrl";
 constexpr const char* kMarkerKey = "Marker";
 constexpr const char* kTimeLimitKey = "TimeLimitMs";
+constexpr const char* kExpectKey = "Expect";
+
+// Expect's values: a page's marker proves the network up (as without the
+// key), or a "204" answer does too.
+constexpr const char* kExpectMarker = "marker";
+constexpr const char* kExpectNoContent = "204";
+constexpr std::size_t kExpectReadSize = 16;
 
 // The longest time limit a call may be given, and the read buffer of its
 // value: room for more digits than it has, so that a longer text is told.
@@ -26,6 +34,9 @@ constexpr std::size_t kTimeLimitReadSize = 16;
 // A value that fills its read buffer may have been cut, and is refused. A
 // URL that long could never be requested: the request holds it and more.
 constexpr std::size_t kProbeUrlReadSize = kRequestHeaderSize;
+// Url may list this many probe pages, separated by blanks, each as long.
+constexpr std::size_t kMaxProbeUrls = 4;
+constexpr std::size_t kProbeUrlListReadSize = kMaxProbeUrls * kProbeUrlReadSize;
 // A marker is read into a buffer one byte larger than the longest body, so
 // that a marker no body can hold is told from one that fits.
 constexpr std::size_t kMarkerReadSize = kResponseBodySize + 1;
@@ -37,13 +48,17 @@ enum class SettingState {
 };
 
 struct ProbeSettings {
-  const char* probeUrl;    // the probe page, fetched when the first fetch fails
+  // The probe pages, tried in order when the first fetch fails.
+  const char* probeUrls[kMaxProbeUrls];
+  std::size_t probeUrlCount;     // 1 to kMaxProbeUrls
+  std::size_t probeUrlsRefused;  // listed addresses that are skipped
   const char* defaultUrl;  // what Get fetches for empty text: the IP-location page
   const char* ipLocationMarker;  // the IP-location page's marker; null: it does not count
   const char* marker;      // one more network-up marker; null: none
+  bool expectNoContent;    // a "204" answer proves the network up
   unsigned long timeLimitMs;  // the time one call may take; 0: no limit
-  SettingState probeUrlState, defaultUrlState, markerState, timeLimitState;
-  char probeUrlValue[kProbeUrlReadSize];
+  SettingState probeUrlState, defaultUrlState, markerState, timeLimitState, expectState;
+  char probeUrlValue[kProbeUrlListReadSize];  // the listed addresses, each NUL-terminated
   char defaultUrlValue[kProbeUrlReadSize];
   char markerValue[kMarkerReadSize];
 };
@@ -58,10 +73,13 @@ bool IsRequestableUrl(const char* url);
 SettingState ReadTimeLimit(const RulesSource& rules, unsigned long* limitMs);
 
 // Reads [Probe] through rules ("Url", "IpLocationUrl" for the default page,
-// "Marker", "TimeLimitMs"). A URL that is not requestable is refused and the
-// built-in one kept; a marker longer than a body can be is refused, as it
-// could never match. Without the section, the file or a key, the built-in
-// values hold, no marker is added and calls have no time limit.
+// "Marker", "TimeLimitMs", "Expect"). A URL that is not requestable is
+// refused and the built-in one kept; of a list in Url, such an address, or
+// one past the fourth, is skipped, and the built-in page is kept only when
+// none is left. A marker longer than a body can be is refused, as it could
+// never match; an Expect other than "204" or "marker" is refused. Without
+// the section, the file or a key, the built-in values hold, no marker is
+// added, only markers prove the network up and calls have no time limit.
 void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
                        const char* builtInDefaultUrl, ProbeSettings* settings);
 

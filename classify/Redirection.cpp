@@ -113,6 +113,13 @@ Outcome CheckRedirect(const char* header, char* target, int capacity, const LogS
 int DecideRedirection(const RedirectionInput& input, char* target, int capacity,
                       const LogSink& sink) {
   if (capacity > 0) std::memset(target, 0, static_cast<std::size_t>(capacity));
+  // A portal answers a hijacked request with a redirect or a page of its
+  // own, never with "204": where the deployment asks for one, it proves the
+  // network up as a marker does.
+  if (input.settings->expectNoContent && StatusCodeOf(input.header) == kNoContentStatus) {
+    Note(sink, LogPoint::kNetworkUp);
+    return kNetworkUp;
+  }
   Outcome outcome = {kNoTarget, true};
   if (input.statusClass == kStatusOk) outcome = CheckPage(input, target, capacity, sink);
   if (input.statusClass == kStatusRedirect) {

@@ -30,7 +30,8 @@ struct RedirectionInput {
   bool emptyBodyIsNoTarget;        // an empty "200 OK" body gives kNoTarget
 };
 
-// A network-up marker gives kNetworkUp; a redirect's "Location:" target, or
+// A network-up marker gives kNetworkUp, and so does a "204" answer where the
+// settings expect one; a redirect's "Location:" target, or
 // one cut from a provider page as the caller's province cuts it, is copied
 // into target (capacity bytes, zero-filled first, never written past) with
 // kTargetFound. The closing line is reported where the result calls for one.

@@ -10,6 +10,11 @@
 
 namespace {
 
+// The status codes of an answer the check can decide on: a page, a redirect
+// or a "204"; anything else (4xx, 5xx, no status line) is a dead address.
+constexpr int kFirstAnswerStatus = 200;
+constexpr int kLastAnswerStatus = 399;
+
 static_assert(quarvel::kTargetFound == TargetFound && quarvel::kNetworkUp == NetworkUp &&
               quarvel::kTargetUnparsed == TargetUnparsed && quarvel::kNoTarget == NoTarget);
 
@@ -18,6 +23,20 @@ void WriteEditionLine(void*, quarvel::LogPoint point, const char* value) {
 }
 
 }  // namespace
+
+bool TZHttp::AnsweredNoContentAsUp() const {
+  return probeSettings.expectNoContent &&
+         quarvel::StatusCodeOf(szResponseHeader) == quarvel::kNoContentStatus;
+}
+
+void TZHttp::FetchProbePages(const quarvel::Deadline& deadline) {
+  for (std::size_t i = 0; i < probeSettings.probeUrlCount; ++i) {
+    if (i > 0 && deadline.RanOut()) return;
+    Fetch(probeSettings.probeUrls[i], deadline);
+    const int status = quarvel::StatusCodeOf(szResponseHeader);
+    if (status >= kFirstAnswerStatus && status <= kLastAnswerStatus) return;
+  }
+}
 
 int STDMETHODCALLTYPE TZHttp::CheckRedirction(char* target, const int* capacity) {
   if (target == nullptr || capacity == nullptr) return NoTarget;
@@ -40,8 +59,9 @@ int TZHttp::CheckRedirctionWithin(char* target, int room, const quarvel::RulesFi
   quarvel::LoadProbeSettings(rules, &probeSettings);
   quarvel::LogRefusedSettings(probeSettings);
   deadline->SetLimit(probeSettings.timeLimitMs);
-  if (Refetch(probeSettings.defaultUrl, *deadline) == 0 && quarvel::kEdition.fallsBackToProbe) {
-    Fetch(probeSettings.probeUrl, *deadline);
+  if (Refetch(probeSettings.defaultUrl, *deadline) == 0 && !AnsweredNoContentAsUp() &&
+      quarvel::kEdition.fallsBackToProbe) {
+    FetchProbePages(*deadline);
   }
   quarvel::Log(quarvel::LogPoint::kFetched);
   const quarvel::RedirectionInput input = {iRsType,

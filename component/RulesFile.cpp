@@ -96,10 +96,11 @@ void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings) {
 }
 
 void LogRefusedSettings(const ProbeSettings& settings) {
-  if (settings.probeUrlState == SettingState::kRefused) Log(LogPoint::kProbeUrlRefused);
+  for (std::size_t i = 0; i < settings.probeUrlsRefused; ++i) Log(LogPoint::kProbeUrlRefused);
   if (settings.defaultUrlState == SettingState::kRefused) Log(LogPoint::kIpLocationUrlRefused);
   if (settings.markerState == SettingState::kRefused) Log(LogPoint::kMarkerRefused);
   if (settings.timeLimitState == SettingState::kRefused) Log(LogPoint::kTimeLimitRefused);
+  if (settings.expectState == SettingState::kRefused) Log(LogPoint::kExpectRefused);
 }
 
 void LogIfTimeLimitRanOut(const Deadline& deadline) {

@@ -34,7 +34,8 @@ bool RulesFileExists(const wchar_t* path);
 // the edition reads one, else the edition's built-in pages. Nothing is logged.
 void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings);
 
-// Names each refused [Probe] value in the log, one line each.
+// Names each refused [Probe] value in the log, one line each (one for each
+// address of Url that is skipped).
 void LogRefusedSettings(const ProbeSettings& settings);
 
 // Closes a call whose time limit ran out with a line naming the key.

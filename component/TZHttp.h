@@ -74,6 +74,11 @@ class TZHttp final : public IZHttp {
   // Get of the URL in sUrl as it stands (defaultUrl when it is empty): the
   // redirection check fetches again what the last Get fetched.
   int Refetch(const char* defaultUrl, const quarvel::Deadline& deadline);
+  // The probe pages in order, up to the first that answers with a 2xx or 3xx
+  // status line (the last one's answer stands), within deadline.
+  void FetchProbePages(const quarvel::Deadline& deadline);
+  // The last fetch answered "204" and the settings take that for "up".
+  bool AnsweredNoContentAsUp() const;
   // CheckRedirction within a call that began at deadline's start, for the
   // province code the call copied; the [Probe] section it reads from rules
   // sets deadline's limit.

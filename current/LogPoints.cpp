@@ -39,6 +39,9 @@ constexpr LogPointLine kLines[] = {
     {P::kTimeLimitRefused, F::kText,
      "Quarvel.ini [Probe] TimeLimitMs is no whole number of milliseconds from 1 to 600000: "
      "calls run without a time limit.\n", 0},
+    {P::kExpectRefused, F::kText,
+     "Quarvel.ini [Probe] Expect is neither 204 nor marker: only a page's marker proves the "
+     "network up.\n", 0},
     {P::kTimeLimitEnded, F::kText,
      "Quarvel.ini [Probe] TimeLimitMs ran out: the time limit ended this call.\n", 0},
 };

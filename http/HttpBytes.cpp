@@ -268,6 +268,24 @@ StatusClass ClassifyStatusLine(const char* line, std::size_t len) {
   return kStatusOther;
 }
 
+int StatusCodeOf(const char* header) {
+  static const char kVersion[] = "HTTP/1.";
+  constexpr std::size_t kVersionLen = sizeof kVersion - 1;
+  constexpr std::size_t kCodeEnd = kVersionLen + 5;  // the minor digit, a blank, three digits
+  std::size_t len = std::strlen(header);
+  std::size_t lineLen = len;
+  if (FindStatusLine(header, len, &lineLen)) len = lineLen;
+  if (len < kCodeEnd || std::memcmp(header, kVersion, kVersionLen) != 0) return 0;
+  const char* p = header + kVersionLen;
+  if (p[0] < '0' || p[0] > '9' || p[1] != ' ') return 0;
+  int code = 0;
+  for (std::size_t i = 2; i < 5; ++i) {
+    if (p[i] < '0' || p[i] > '9') return 0;
+    code = code * 10 + (p[i] - '0');
+  }
+  return len == kCodeEnd || header[kCodeEnd] == ' ' ? code : 0;
+}
+
 bool AppendBodyChunk(BodyGather* gather, const char* chunk, long count) {
   if (gather == nullptr || gather->body == nullptr || chunk == nullptr) return false;
   if (count <= 0 || gather->total >= gather->capacity) return false;

@@ -21,6 +21,9 @@ constexpr std::size_t kBodyChunkSize = 1024;
 // Status class of a response, as kept in iRsType.
 enum StatusClass { kStatusOther = 0, kStatusOk = 1, kStatusRedirect = 2 };
 
+// "204 No Content": an answer without a body, what connectivity checks ask for.
+constexpr int kNoContentStatus = 204;
+
 // Composes the GET request for host and path into out (capacity bytes,
 // zero-filled first). Returns the text length, or 0 when the request would
 // not fit in capacity - 1 bytes: then out is left all zero and nothing may
@@ -81,6 +84,10 @@ bool FindStatusLine(const char* header, std::size_t len, std::size_t* lineLen);
 // else "302 Moved" or "302 Found" gives kStatusRedirect, else kStatusOther.
 // Case-sensitive; the line is not assumed to be NUL-terminated.
 StatusClass ClassifyStatusLine(const char* line, std::size_t len);
+
+// The three-digit code of the header's status line, "HTTP/1.x NNN" up to its
+// first CR LF (or the whole NUL-terminated text); 0 when it has no such shape.
+int StatusCodeOf(const char* header);
 
 // Gathers the body of a "200 OK" answer into a fixed buffer.
 struct BodyGather {

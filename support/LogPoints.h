@@ -50,6 +50,7 @@ enum class LogPoint {
   kIpLocationUrlRefused,
   kMarkerRefused,
   kTimeLimitRefused,
+  kExpectRefused,
   // Any call whose time limit ran out
   kTimeLimitEnded,
 };

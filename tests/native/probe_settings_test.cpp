@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "classify/Markers.h"
 #include "tests/native/MemoryRules.h"
@@ -23,6 +24,10 @@ struct ProbeCase {
   SettingState probeState, defaultState, markerState;
   unsigned long timeLimitMs = 0;
   SettingState timeLimitState = SettingState::kBuiltIn;
+  std::vector<std::string> probeUrls = {};  // all of them, where Url lists several
+  std::size_t probeUrlsRefused = 0;
+  SettingState expectState = SettingState::kBuiltIn;
+  bool expectNoContent = false;
 };
 
 void PrintTo(const ProbeCase& c, std::ostream* out) { *out << c.name; }
@@ -34,7 +39,7 @@ TEST_P(ProbeSection, TakesUsableValuesOnly) {
   MemoryRules rules{c.rules, ""};
   ProbeSettings settings;
   ReadProbeSettings(rules.Source(), kBuiltInProbe, kBuiltInDefault, &settings);
-  EXPECT_STREQ(settings.probeUrl, c.probeUrl);
+  EXPECT_STREQ(settings.probeUrls[0], c.probeUrl);
   EXPECT_STREQ(settings.defaultUrl, c.defaultUrl);
   EXPECT_EQ(settings.probeUrlState, c.probeState);
   EXPECT_EQ(settings.defaultUrlState, c.defaultState);
@@ -42,6 +47,13 @@ TEST_P(ProbeSection, TakesUsableValuesOnly) {
   EXPECT_EQ(settings.marker != nullptr, c.markerState == SettingState::kConfigured);
   EXPECT_EQ(settings.timeLimitMs, c.timeLimitMs);
   EXPECT_EQ(settings.timeLimitState, c.timeLimitState);
+  if (!c.probeUrls.empty()) {
+    EXPECT_EQ(std::vector<std::string>(settings.probeUrls, settings.probeUrls + settings.probeUrlCount),
+              c.probeUrls);
+  }
+  EXPECT_EQ(settings.probeUrlsRefused, c.probeUrlsRefused);
+  EXPECT_EQ(settings.expectState, c.expectState);
+  EXPECT_EQ(settings.expectNoContent, c.expectNoContent);
 }
 
 using S = SettingState;
@@ -60,9 +72,30 @@ INSTANTIATE_TEST_SUITE_P(
         ProbeCase{"RefusedUrls",
                   {{"Probe.Url", "https://mine.example/"},
                    {"Probe.IpLocationUrl", "http://mine.example/" + kLongPath}},
-                  kBuiltInProbe, kBuiltInDefault, S::kRefused, S::kRefused, S::kBuiltIn},
+                  kBuiltInProbe, kBuiltInDefault, S::kRefused, S::kRefused, S::kBuiltIn, 0,
+                  S::kBuiltIn, {}, 1},
         ProbeCase{"LineBreakInPath", {{"Probe.Url", "http://mine.example/a\r\nX: y"}},
-                  kBuiltInProbe, kBuiltInDefault, S::kRefused, S::kBuiltIn, S::kBuiltIn},
+                  kBuiltInProbe, kBuiltInDefault, S::kRefused, S::kBuiltIn, S::kBuiltIn, 0,
+                  S::kBuiltIn, {}, 2},
+        // Url lists up to four addresses, in order; a refused one is skipped.
+        ProbeCase{"UrlList",
+                  {{"Probe.Url", "http://a.example/204 \thttps://b.example/ http://c.example/"}},
+                  "http://a.example/204", kBuiltInDefault, S::kConfigured, S::kBuiltIn,
+                  S::kBuiltIn, 0, S::kBuiltIn, {"http://a.example/204", "http://c.example/"}, 1},
+        ProbeCase{"UrlListPastFour",
+                  {{"Probe.Url", "http://a/ http://b/ http://c/ http://d/ http://e/"}},
+                  "http://a/", kBuiltInDefault, S::kConfigured, S::kBuiltIn, S::kBuiltIn, 0,
+                  S::kBuiltIn, {"http://a/", "http://b/", "http://c/", "http://d/"}, 1},
+        ProbeCase{"UrlListNoneUsable", {{"Probe.Url", "ftp://a/ b"}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kRefused, S::kBuiltIn, S::kBuiltIn, 0, S::kBuiltIn,
+                  {kBuiltInProbe}, 2},
+        ProbeCase{"ExpectNoContent", {{"Probe.Expect", "204"}}, kBuiltInProbe, kBuiltInDefault,
+                  S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kBuiltIn, {}, 0, S::kConfigured,
+                  true},
+        ProbeCase{"ExpectMarker", {{"Probe.Expect", "Marker"}}, kBuiltInProbe, kBuiltInDefault,
+                  S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kBuiltIn, {}, 0, S::kConfigured},
+        ProbeCase{"ExpectRefused", {{"Probe.Expect", "200"}}, kBuiltInProbe, kBuiltInDefault,
+                  S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kBuiltIn, {}, 0, S::kRefused},
         ProbeCase{"EmptyValuesIgnored", {{"Probe.Url", ""}, {"Probe.Marker", ""}}, kBuiltInProbe,
                   kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn},
         ProbeCase{"Marker", {{"Probe.Marker", "probe ok"}}, kBuiltInProbe, kBuiltInDefault,

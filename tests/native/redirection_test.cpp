@@ -28,6 +28,7 @@ struct DecisionCase {
   int result;
   std::string target;
   std::vector<P> points;
+  bool expectNoContent = false;  // [Probe] Expect=204
 };
 
 void PrintTo(const DecisionCase& c, std::ostream* out) { *out << c.name; }
@@ -43,6 +44,7 @@ TEST_P(Decision, ResultTargetAndLogPoints) {
   ProbeSettings settings;
   BuiltInProbeSettings("http://probe.example/", "http://ip.example/", &settings);
   if (!c.edition->ipLocationMarkerCounts) settings.ipLocationMarker = nullptr;
+  settings.expectNoContent = c.expectNoContent;
   const RedirectionInput input = {c.statusClass,   c.header.c_str(),     c.body.c_str(),
                                   &settings,       c.edition->provinces, c.province,
                                   c.edition->emptyBodyIsNoTarget};
@@ -120,7 +122,28 @@ INSTANTIATE_TEST_SUITE_P(
                      {P::kStatusOk, P::kPageBody, P::kPageBody, P::kCheckFinish}},
         DecisionCase{"earlier_meta_without_url", kEar, L"27", kStatusOk, "",
                      "<meta http-equiv=\"Refresh\" content=\"0\">", 528, kTargetUnparsed, "",
-                     {P::kStatusOk, P::kPageBody, P::kPageBody}}));
+                     {P::kStatusOk, P::kPageBody, P::kPageBody}},
+        // Expect=204: a "204" proves the network up; no other answer changes.
+        DecisionCase{"no_content_expected", kCur, L"27", kStatusOther,
+                     "HTTP/1.1 204 No Content\r\n\r\n", "", 528, kNetworkUp, "",
+                     {P::kNetworkUp}, true},
+        DecisionCase{"no_content_http10_bare", kCur, L"27", kStatusOther, "HTTP/1.0 204", "",
+                     528, kNetworkUp, "", {P::kNetworkUp}, true},
+        DecisionCase{"no_content_not_expected", kCur, L"27", kStatusOther,
+                     "HTTP/1.1 204 No Content\r\n\r\n", "", 528, kNoTarget, "",
+                     {P::kCheckFinish}},
+        DecisionCase{"other_2xx_expected", kCur, L"27", kStatusOther,
+                     "HTTP/1.1 206 Partial Content\r\n\r\n", "", 528, kNoTarget, "",
+                     {P::kCheckFinish}, true},
+        DecisionCase{"code_of_four_digits_expected", kCur, L"27", kStatusOther,
+                     "HTTP/1.1 2040 x\r\n\r\n", "", 528, kNoTarget, "", {P::kCheckFinish}, true},
+        DecisionCase{"portal_page_expected", kCur, L"21", kStatusOk, "HTTP/1.1 200 OK\r\n\r\n",
+                     "<a href=\"" + kPortal + "?nodeid=1\">", 528, kTargetFound,
+                     kPortal + "?nodeid=1\"", {P::kStatusOk, P::kPageBody, P::kCheckFinish}, true},
+        DecisionCase{"redirect_expected", kCur, L"27", kStatusRedirect,
+                     "HTTP/1.1 302 Found\r\nLocation: http://p/x\r\n\r\n", "", 528,
+                     kTargetFound, " http://p/x\r\n\r\n",
+                     {P::kStatusRedirect, P::kLocationFound, P::kCheckFinish}, true}));
 
 }  // namespace
 }  // namespace quarvel

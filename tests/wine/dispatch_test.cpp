@@ -318,6 +318,59 @@ TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
   EXPECT_GE(silentNames.Queries(), 1);
 }
 
+// [Probe] Expect=204 and a list of probe addresses: a "204" proves the
+// network up; after a failed first fetch the addresses are tried in order up
+// to the first that answers with a 2xx or 3xx status line, whose answer is
+// decided as any other; a portal's redirect stays an account problem.
+TEST_F(Dispatch, NoContentAndProbeAddressesInOrder) {
+  server_.Route("", "/204", Respond("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"));
+  server_.Route("", "/404", Respond(kit::NotFound404()));
+  server_.Route("", "/page", Respond(Ok("<p>a page</p>")));
+  server_.Route("", "/closed", scenario::CloseAtOnce());
+  server_.Route("", "/portal", Respond(Redirect("http://portal/arrears.html")));
+  ASSERT_TRUE(server_.Start(80));
+  const std::string local = "http://127.0.0.1", refused = "http://127.0.0.1:1/";
+  struct Case {
+    const char* name;
+    std::string probe;  // the [Probe] section's lines
+    int type;
+    std::vector<std::string> fetched;  // the paths asked for, in order
+  };
+  const Case cases[] = {
+      {"204 proves the network up", "Expect=204\r\nIpLocationUrl=" + local + "/204", NetworkUpType,
+       {"/204"}},
+      {"204 without Expect", "IpLocationUrl=" + local + "/204\r\nUrl=" + local + "/204",
+       Unclassified, {"/204", "/204"}},
+      {"first address dead, the second answers 204",
+       "Expect=204\r\nIpLocationUrl=" + local + "/closed\r\nUrl=" + refused + " " + local + "/204",
+       NetworkUpType, {"/closed", "/204"}},
+      {"first address 404, the second answers 204",
+       "Expect=204\r\nIpLocationUrl=" + local + "/closed\r\nUrl=" + local + "/404 " + local +
+           "/204",
+       NetworkUpType, {"/closed", "/404", "/204"}},
+      {"a page stops the list", "Expect=204\r\nIpLocationUrl=" + local + "/closed\r\nUrl=" +
+           local + "/page " + local + "/204",
+       Unclassified, {"/closed", "/page"}},
+      {"every address dead",
+       "Expect=204\r\nIpLocationUrl=" + local + "/closed\r\nUrl=" + refused + " " + local +
+           "/closed",
+       Unclassified, {"/closed", "/closed"}},
+      {"a portal's redirect with Expect=204",
+       "Expect=204\r\nIpLocationUrl=" + local + "/portal\r\nUrl=" + local + "/204", AccountExpire,
+       {"/portal"}},
+  };
+  for (const Case& c : cases) {
+    bench::WriteRules(dir_, "[Probe]\r\n" + c.probe + "\r\n[ShanXi]\r\nAccountExpirePage=arrears\r\n");
+    const std::size_t before = server_.Exchanges().size();
+    std::wstring page;
+    EXPECT_EQ(Classify("27", 260, &page), c.type) << c.name;
+    std::vector<std::string> fetched;
+    const std::vector<scenario::Exchange> exchanges = server_.Exchanges();
+    for (std::size_t i = before; i < exchanges.size(); ++i) fetched.push_back(exchanges[i].path);
+    EXPECT_EQ(fetched, c.fetched) << c.name;
+  }
+}
+
 // A look-up that outlives its call holds the library on a reference of its
 // own: the host may release the object, unload the library and load it
 // again at once, and the library goes only when the look-up has ended.

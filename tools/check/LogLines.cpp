@@ -70,6 +70,7 @@ constexpr PointFacts kFacts[] = {
     {"IpLocationUrlRefused", 0, nullptr, nullptr, nullptr},
     {"MarkerRefused", 0, nullptr, nullptr, nullptr},
     {"TimeLimitRefused", 0, nullptr, nullptr, nullptr},
+    {"ExpectRefused", 0, nullptr, nullptr, nullptr},
     {"TimeLimitEnded", 4, nullptr, "the time limit ([Probe] TimeLimitMs)", nullptr},
 };
 static_assert(sizeof kFacts / sizeof kFacts[0] ==
