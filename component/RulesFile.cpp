@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 
 #include "component/Edition.h"
 #include "include/Quarvel.h"
+#include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/LogFormat.h"
 #include "support/OsCalls.h"
@@ -14,15 +14,32 @@
 
 namespace quarvel {
 
+namespace {
+
+// head then tail in one new block of text; false when memory ran out.
+template <typename Char>
+bool Join(const OwnedText<Char>& head, const Char* tail, OwnedText<Char>* out) {
+  std::size_t headLen = head.length(), tailLen = 0;
+  while (tail[tailLen] != 0) ++tailLen;
+  Char* joined = static_cast<Char*>(std::malloc((headLen + tailLen + 1) * sizeof(Char)));
+  if (joined == nullptr) return false;
+  std::memcpy(joined, head.c_str(), headLen * sizeof(Char));
+  std::memcpy(joined + headLen, tail, (tailLen + 1) * sizeof(Char));
+  out->Adopt(joined);
+  return true;
+}
+
+}  // namespace
+
 void ReadRulesFilePath(RulesFile* rules) {
-  WideText installPath = ReadSetupString(kInstallPathValue);
-  std::size_t head = installPath.length(), tail = std::wcslen(kRulesFileName);
-  wchar_t* joined = static_cast<wchar_t*>(std::malloc((head + tail + 1) * sizeof(wchar_t)));
-  if (joined == nullptr) return;
-  std::memcpy(joined, installPath.c_str(), head * sizeof(wchar_t));
-  std::memcpy(joined + head, kRulesFileName, (tail + 1) * sizeof(wchar_t));
-  rules->path.Adopt(joined);
-  rules->narrow.Assign(joined);
+  // The narrow path is not converted back from the wide one: the setup key's
+  // ANSI text is that path's head already.
+  AnsiText narrowInstall = ReadSetupAnsi(kInstallPathValue);
+  WideText wideInstall;
+  AnsiToWide(narrowInstall.c_str(), &wideInstall);
+  if (Join(wideInstall, kRulesFileName, &rules->path)) {
+    Join(narrowInstall, kRulesFileNameAnsi, &rules->narrow);
+  }
 }
 
 bool RulesFileExists(const wchar_t* path) {
@@ -56,8 +73,8 @@ void WritePage(wchar_t* page, unsigned int pageCount, const char* pageText) {
 // The rules file's [Probe] section over the built-in pages; each refused
 // value is named in the log.
 void ReadProbeSection(const RulesFile& rules, ProbeSettings* settings) {
-  if (rules.narrow.get() == nullptr) return;
-  ReadProbeSettings(PrivateProfileRules(rules.narrow.get()), kProbeUrl, kEdition.defaultUrl,
+  if (rules.narrow.empty()) return;
+  ReadProbeSettings(PrivateProfileRules(rules.narrow.c_str()), kProbeUrl, kEdition.defaultUrl,
                     settings);
   if (settings->probeUrlState == SettingState::kRefused) Log(LogPoint::kProbeUrlRefused);
   if (settings->defaultUrlState == SettingState::kRefused) Log(LogPoint::kIpLocationUrlRefused);
@@ -86,9 +103,9 @@ void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings) {
 }
 
 unsigned long LoadTimeLimit(const RulesFile& rules) {
-  if (!kEdition.readsProbeSection || rules.narrow.get() == nullptr) return 0;
+  if (!kEdition.readsProbeSection || rules.narrow.empty()) return 0;
   unsigned long limitMs = 0;
-  if (ReadTimeLimit(PrivateProfileRules(rules.narrow.get()), &limitMs) == SettingState::kRefused) {
+  if (ReadTimeLimit(PrivateProfileRules(rules.narrow.c_str()), &limitMs) == SettingState::kRefused) {
     Log(LogPoint::kTimeLimitRefused);
   }
   return limitMs;
