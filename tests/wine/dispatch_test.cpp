@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "support/Settings.h"
 #include "tests/wine/TestBench.h"
@@ -193,21 +194,84 @@ TEST_F(Dispatch, TargetLineThenRuleOfTheProvince) {
   EXPECT_EQ(Log().back(), "AhDistinctOffLineType 用户欠费！ -> 913");
 }
 
+// The answer of utf8_host (its manifest makes UTF-8 the ANSI code page): one
+// Get of url, then one check of the edition. acp stays 0 when it did not run.
+struct Utf8HostAnswer {
+  unsigned acp = 0;
+  int type = -1;
+  std::wstring page;
+};
+
+Utf8HostAnswer RunUtf8Host(bench::EditionId edition, const std::string& url) {
+  Utf8HostAnswer answer;
+  std::string outPath = bench::FreshInstallDir("utf8-host-output", false) + "out.txt";
+  std::wstring line = L"\"" + kit::Widen(QUARVEL_UTF8_HOST) + L"\" \"" +
+                      kit::Widen(bench::DllPath(edition)) + L"\" \"" + kit::Widen(outPath) +
+                      L"\" \"" + kit::Widen(url) + L"\"";
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    ADD_FAILURE() << "cannot start " << QUARVEL_UTF8_HOST;
+    return answer;
+  }
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::istringstream out(bench::ReadFile(outPath));
+  out >> answer.acp >> answer.type >> std::hex;
+  for (unsigned unit = 0; out >> unit;) answer.page += static_cast<wchar_t>(unit);
+  return answer;
+}
+
 // Install paths as installers write them: the rules file and the log are
-// found under each, the path joined as it is.
+// found under each, the path joined as it is. A host whose ANSI code page is
+// UTF-8 (three bytes to a Chinese character) gets the answer a host gets
+// under code page 936, with its log in the same place, also where the
+// folder's Chinese characters outnumber the rest of the rules file's path
+// and the URL fetched again is mostly Chinese.
 TEST_F(Dispatch, InstallPathsFindRulesFileAndLog) {
   Serve(Redirect("http://portal/arrears.html"));
+  std::string chinese;
+  for (int i = 0; i < 15; ++i) chinese += "安装目录";
   const std::string bare = dir_.substr(0, dir_.size() - 1);
-  for (const std::string& path : {bare, bench::FreshInstallDir("安装目录", false)}) {
-    SCOPED_TRACE(path);
-    bench::SetSetupString(L"InstallPath", kit::Widen(path));
-    CreateDirectoryA((path + "Data").c_str(), nullptr);
-    bench::WriteFile(path + "Data\\Quarvel.ini", "[ShanXi]\r\nAccountExpirePage=arrears\r\n");
+  const std::string url = "http://" + kIpHost + "/" + chinese;
+  struct Row {
+    std::string path;
+    bool utf8;  // run by utf8_host, else in this process (code page 936)
+    bench::EditionId edition;
+    const char* hit;  // the edition's hit line for AnHui's rule
+  };
+  const std::string named = bench::FreshInstallDir("安装目录", false);
+  const std::string long936 = bench::FreshInstallDir(chinese, false);
+  const std::string longUtf8 = bench::FreshInstallDir(chinese + "-utf8", false);
+  const Row rows[] = {
+      {bare, false, bench::EditionId::kCurrent, "用户欠费"},
+      {named, false, bench::EditionId::kCurrent, "用户欠费"},
+      {long936, false, bench::EditionId::kCurrent, "用户欠费"},
+      {longUtf8, true, bench::EditionId::kCurrent, "用户欠费"},
+      {longUtf8, true, bench::EditionId::kEarlier, "帐号欠费"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path + (row.utf8 ? " (UTF-8 host, " : " (") +
+                 bench::EditionName(row.edition) + ")");
+    bench::SetSetupString(L"InstallPath", kit::Widen(row.path));
+    CreateDirectoryA((row.path + "Data").c_str(), nullptr);
+    bench::WriteFile(row.path + "Data\\Quarvel.ini", "[AnHui]\r\nAccountExpirePage=arrears\r\n");
     std::wstring page;
-    EXPECT_EQ(Classify("27", 260, &page), AccountExpire);
-    EXPECT_NE(bench::ReadFile(path + "Log\\Quarvel_log.log").find("用户欠费"), std::string::npos);
-    bench::RemoveTree(path + "Data");
-    bench::RemoveTree(path + "Log");
+    if (row.utf8) {
+      bench::SetProvince("13");
+      Utf8HostAnswer answer = RunUtf8Host(row.edition, url);
+      EXPECT_EQ(answer.acp, 65001u);
+      EXPECT_EQ(answer.type, AccountExpire);
+      page = answer.page;
+    } else {
+      EXPECT_EQ(Classify("13", 260, &page), AccountExpire);
+    }
+    EXPECT_EQ(page, L"arrears");
+    EXPECT_NE(bench::ReadFile(row.path + "Log\\Quarvel_log.log").find(row.hit), std::string::npos);
+    bench::RemoveTree(row.path + "Data");
+    bench::RemoveTree(row.path + "Log");
   }
 }
 
