@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +10,12 @@
 #include "support/LogFormat.h"
 #include "support/OsCalls.h"
 #include "support/SetupRegistry.h"
+
+static_assert(sizeof(quarvel::LocalTime) == sizeof(SYSTEMTIME) &&
+                  offsetof(quarvel::LocalTime, dayOfWeek) == offsetof(SYSTEMTIME, wDayOfWeek) &&
+                  offsetof(quarvel::LocalTime, day) == offsetof(SYSTEMTIME, wDay) &&
+                  offsetof(quarvel::LocalTime, second) == offsetof(SYSTEMTIME, wSecond),
+              "LocalTime has the layout of SYSTEMTIME");
 
 TLogFile _LOG = {nullptr, {0}};
 char _sError[quarvel::kMessageBufferSize] = {0};
@@ -77,8 +84,8 @@ void TLogFile::WriteLog(const char* text) {
   if (pFile == nullptr) return;
   SYSTEMTIME now;
   GetLocalTime(&now);
-  quarvel::LocalTime local = {now.wYear, now.wMonth, now.wDay,
-                              now.wHour, now.wMinute, now.wSecond};
+  quarvel::LocalTime local;
+  std::memcpy(&local, &now, sizeof local);
   char stamp[quarvel::kTimeStampSize];
   quarvel::FormatTimeStamp(stamp, local);
 
