@@ -90,6 +90,7 @@ TEST_P(Editions, LinesResultsAndPages) {
   const std::string get404 = "535 575 581 593 605 631";
   const std::string probe = "<title>百度一下，你就知道 </title>\n";
   const std::string value = "http://portal.isp.example/欠费";
+  const std::string odd = "http://portal.isp.example/\xFF";
   const std::string expire = "http://portal.isp.example/expire";
   const std::string longAddress = "http://portal.isp.example/" + std::string(600, 'a') + "/expire";
   const std::string shanXi = RulesText("ShanXi", {"AccountExpirePage=/expire"});
@@ -120,6 +121,9 @@ TEST_P(Editions, LinesResultsAndPages) {
        kit::Found302(value + "?user=1"), {AccountExpire, L"http://portal.isp.example/欠费", "exit 713 758 842"},
        {AccountExpire, L"http://portal.isp.example/欠费", redirected + " 786"},
        {kit::OnDisk(" " + value + "?user=1\r\n\r\n")}},
+      {"ShanXi AccountExpirePage holding a byte that is no character of code page 936", "27",
+       RulesText("ShanXi", {"AccountExpirePage=" + odd}), kit::Found302(odd + "?user=1"),
+       {AccountExpire, kit::Widen(odd), "exit 713 758 842"}, {AccountExpire, kit::Widen(odd), redirected + " 786"}},
       {"same 302, rules file missing", "27", "", kit::Found302(value + "?user=1"),
        {Unclassified, none, "exit 713 751"}, {Unclassified, none, "755"}},
       {"ShanXi PPPoEErrPwPage (the earlier edition reads no other key)", "27", RulesText("ShanXi", {"PPPoEErrPwPage=" + value}),
@@ -316,7 +320,8 @@ TEST_F(Dispatch, LongPagesAreCutToPageCount) {
 // [Probe] TimeLimitMs bounds a whole call of each slot, whatever the line
 // does: a name server that never answers, connection attempts that are
 // dropped, a server that never answers or trickles its answer byte by byte
-// (each within the receive time-out). The step that runs out fails with
+// (each within the receive time-out), or its body alone after a header that
+// came at once. The step that runs out fails with
 // its usual line, and one more line names the key. A refused connection and
 // a portal answer end at once, as without the limit.
 TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
@@ -331,6 +336,14 @@ TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
   scenario::Server trickling;
   trickling.SetDefault(scenario::RespondInChunks(Ok(std::string(100, 'b')), 1, 400));
   ASSERT_TRUE(trickling.Start(0));
+  scenario::Reply bodyTrickle{{scenario::Step::Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")}};
+  for (int i = 0; i < 20; ++i) {
+    bodyTrickle.steps.push_back(scenario::Step::Pause(400));
+    bodyTrickle.steps.push_back(scenario::Step::Send("b"));
+  }
+  scenario::Server tricklingBody;
+  tricklingBody.SetDefault(bodyTrickle);
+  ASSERT_TRUE(tricklingBody.Start(0));
   Serve(Redirect("http://portal/arrears.html"));
   const std::string kEnded = "Quarvel.ini [Probe] TimeLimitMs ran out: the time limit ended this call.";
   const std::string kUnparsed = "该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778";
@@ -351,6 +364,9 @@ TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
        true, {"等待读取数据失败！ -> 545", "Get 退出！", kEnded}},
       {"server trickles its answer", "http://127.0.0.1:" + std::to_string(trickling.Port()) + "/",
        4, 0, true, {"SOCKET_ERROR！ -> 10060", "接收响应报头失败！ -> 552", "Get 退出！", kEnded}},
+      {"header at once, body trickles",
+       "http://127.0.0.1:" + std::to_string(tricklingBody.Port()) + "/", 4, 1, true,
+       {"Get 退出！", kEnded}},
       {"connection refused", "http://127.0.0.1:1/", 8, NoTarget, false,
        {"Get 退出！", "Get 退出！"}},
       {"portal answers", quarvel::kIpLocationUrl, 9, AccountExpire, false,
