@@ -1,5 +1,6 @@
 #include "classify/ProbeSettings.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "classify/Markers.h"
@@ -96,10 +97,12 @@ SettingState ReadTimeLimit(const RulesSource& rules, unsigned long* limitMs) {
   char value[kTimeLimitReadSize];
   SettingState state = ReadSetting(rules, kTimeLimitKey, value, sizeof value);
   if (state != SettingState::kConfigured) return state;
-  unsigned long ms = 0;
+  // 32 bits, as the Windows build's unsigned long: a long run of digits
+  // wraps the same way wherever this is built.
+  std::uint32_t ms = 0;
   for (const char* digit = value; *digit != '\0'; ++digit) {
     if (*digit < '0' || *digit > '9' || ms > kTimeLimitMaxMs) return SettingState::kRefused;
-    ms = ms * 10 + static_cast<unsigned long>(*digit - '0');
+    ms = ms * 10 + static_cast<std::uint32_t>(*digit - '0');
   }
   if (ms == 0 || ms > kTimeLimitMaxMs) return SettingState::kRefused;
   *limitMs = ms;

@@ -81,6 +81,14 @@ add_test(NAME c_host_current COMMAND c_host ${current_dll})
 add_test(NAME c_host_earlier COMMAND c_host ${earlier_dll})
 set_tests_properties(c_host_current c_host_earlier PROPERTIES PASS_REGULAR_EXPRESSION "C host: ok")
 
+# A host whose manifest makes UTF-8 its ANSI code page, run by dispatch_test.
+add_executable(utf8_host tests/wine/utf8_host.c tests/wine/utf8_host.rc)
+target_include_directories(utf8_host PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_options(utf8_host PRIVATE -static -municode)
+quarvel_wine_path(utf8_host_exe ${PROJECT_BINARY_DIR}/utf8_host.exe)
+target_compile_definitions(dispatch_test PRIVATE QUARVEL_UTF8_HOST="${utf8_host_exe}")
+add_dependencies(dispatch_test utf8_host)
+
 # Both editions against Debian's nginx: with-nginx.sh serves the deployment's
 # server block (tools/probe/nginx.conf) and a portal and a chunked page while
 # the program runs, under the same Wine loader as the other test programs.

@@ -40,14 +40,14 @@ int Dispatch(TZHttp* self, wchar_t* page, unsigned int pageCount, quarvel::Deadl
     Log(LogPoint::kRulesFileMissing);
     return Unclassified;
   }
-  if (rules.narrow.get() == nullptr) return Unclassified;
+  if (rules.narrow.empty()) return Unclassified;
   Log(LogPoint::kTargetLine, target);
   Log(LogPoint::kTargetText, target);
 
   const quarvel::Province* province =
       quarvel::FindProvince(*quarvel::kEdition.provinces, provinceCode.c_str());
   if (province == nullptr) return Unclassified;
-  return quarvel::ApplyProvinceRules(*province, quarvel::PrivateProfileRules(rules.narrow.get()),
+  return quarvel::ApplyProvinceRules(*province, quarvel::PrivateProfileRules(rules.narrow.c_str()),
                                      target, page, pageCount);
 }
 

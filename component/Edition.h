@@ -42,7 +42,9 @@ extern const Edition& kEdition;
 void StartUnits();
 void StopUnits();
 
-// The component's reader of the setup key, each edition's own (wide text).
+// The component's reader of the setup key, each edition's own: the value in
+// the ANSI code page, and the same value widened again (wide text).
+AnsiText ReadSetupAnsi(const wchar_t* valueName);
 WideText ReadSetupString(const wchar_t* valueName);
 
 // The edition's line of point, where it has one: value fills the forms that

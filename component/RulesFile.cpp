@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 
 #include "component/Edition.h"
 #include "include/Quarvel.h"
+#include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/LogFormat.h"
 #include "support/OsCalls.h"
@@ -14,15 +14,32 @@
 
 namespace quarvel {
 
+namespace {
+
+// head then tail in one new block of text; false when memory ran out.
+template <typename Char>
+bool Join(const OwnedText<Char>& head, const Char* tail, OwnedText<Char>* out) {
+  std::size_t headLen = head.length(), tailLen = 0;
+  while (tail[tailLen] != 0) ++tailLen;
+  Char* joined = static_cast<Char*>(std::malloc((headLen + tailLen + 1) * sizeof(Char)));
+  if (joined == nullptr) return false;
+  std::memcpy(joined, head.c_str(), headLen * sizeof(Char));
+  std::memcpy(joined + headLen, tail, (tailLen + 1) * sizeof(Char));
+  out->Adopt(joined);
+  return true;
+}
+
+}  // namespace
+
 void ReadRulesFilePath(RulesFile* rules) {
-  WideText installPath = ReadSetupString(kInstallPathValue);
-  std::size_t head = installPath.length(), tail = std::wcslen(kRulesFileName);
-  wchar_t* joined = static_cast<wchar_t*>(std::malloc((head + tail + 1) * sizeof(wchar_t)));
-  if (joined == nullptr) return;
-  std::memcpy(joined, installPath.c_str(), head * sizeof(wchar_t));
-  std::memcpy(joined + head, kRulesFileName, (tail + 1) * sizeof(wchar_t));
-  rules->path.Adopt(joined);
-  rules->narrow.Assign(joined);
+  // The narrow path is not converted back from the wide one: the setup key's
+  // ANSI text is that path's head already.
+  AnsiText narrowInstall = ReadSetupAnsi(kInstallPathValue);
+  WideText wideInstall;
+  AnsiToWide(narrowInstall.c_str(), &wideInstall);
+  if (Join(wideInstall, kRulesFileName, &rules->path)) {
+    Join(narrowInstall, kRulesFileNameAnsi, &rules->narrow);
+  }
 }
 
 bool RulesFileExists(const wchar_t* path) {
@@ -87,9 +104,9 @@ RulesSource PrivateProfileRules(const char* rulesPath) { return {ReadPrivateProf
 
 void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings) {
   BuiltInProbeSettings(kProbeUrl, kEdition.defaultUrl, settings);
-  if (kEdition.readsProbeSection && rules.narrow.get() != nullptr &&
-      HasProbeSection(rules.narrow.get())) {
-    ReadProbeSettings(PrivateProfileRules(rules.narrow.get()), kProbeUrl, kEdition.defaultUrl,
+  if (kEdition.readsProbeSection && !rules.narrow.empty() &&
+      HasProbeSection(rules.narrow.c_str())) {
+    ReadProbeSettings(PrivateProfileRules(rules.narrow.c_str()), kProbeUrl, kEdition.defaultUrl,
                       settings);
   }
   if (!kEdition.ipLocationMarkerCounts) settings->ipLocationMarker = nullptr;

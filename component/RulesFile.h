@@ -9,22 +9,25 @@
 #include "classify/ProbeSettings.h"
 #include "classify/Provinces.h"
 #include "http/Deadline.h"
-#include "support/CodePage.h"
 #include "support/Text.h"
 
 namespace quarvel {
 
-// The rules file, joined to the install path without a separator.
+// The rules file, joined to the install path without a separator (ASCII:
+// the same bytes in every ANSI code page).
 constexpr const wchar_t* kRulesFileName = L"Data\\Quarvel.ini";
+constexpr const char* kRulesFileNameAnsi = "Data\\Quarvel.ini";
 
 // The rules file's path for one call: as the install path gives it (wide
 // text), and in the ANSI code page for the private-profile reads.
 struct RulesFile {
-  WideText path;      // empty only when memory ran out
-  NarrowText narrow;  // null when path cannot be converted
+  WideText path;    // empty only when memory ran out
+  AnsiText narrow;  // empty only when memory ran out
 };
 
-// Reads the install path and builds both forms of the rules file's path.
+// Reads the install path once and builds both forms of the rules file's
+// path from it: the ANSI text the setup key gave joined as it is, and that
+// text widened.
 void ReadRulesFilePath(RulesFile* rules);
 
 // True when a file (not a directory) exists at path.

@@ -34,11 +34,14 @@ bool IsWow64() {
   return wow64 != FALSE;
 }
 
-WideText ReadSetupString(const wchar_t* valueName) {
+AnsiText ReadSetupAnsi(const wchar_t* valueName) {
   REGSAM access = IsWow64() ? kSetupAccess32 : kSetupAccess;
-  AnsiText narrow = ReadSetupValue(kSetupKeyCommon, access, valueName);
+  return ReadSetupValue(kSetupKeyCommon, access, valueName);
+}
+
+WideText ReadSetupString(const wchar_t* valueName) {
   WideText wide;
-  AnsiToWide(narrow.c_str(), &wide);
+  AnsiToWide(ReadSetupAnsi(valueName).c_str(), &wide);
   return wide;
 }
 

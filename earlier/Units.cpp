@@ -12,10 +12,13 @@ namespace quarvel {
 
 const Edition& kEdition = kEarlierEdition;
 
+AnsiText ReadSetupAnsi(const wchar_t* valueName) {
+  return ReadSetupValue(kSetupKeyLog, kSetupAccess, valueName);
+}
+
 WideText ReadSetupString(const wchar_t* valueName) {
-  AnsiText narrow = ReadSetupValue(kSetupKeyLog, kSetupAccess, valueName);
   WideText wide;
-  AnsiToWide(narrow.c_str(), &wide);
+  AnsiToWide(ReadSetupAnsi(valueName).c_str(), &wide);
   return wide;
 }
 

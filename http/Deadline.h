@@ -6,12 +6,14 @@
 
 #include <windows.h>
 
+#include "support/OsCalls.h"
+
 namespace quarvel {
 
 class Deadline {
  public:
   // The call starts now, without a limit until one is set.
-  Deadline() : startMs_(GetTickCount()), limitMs_(0) {}
+  Deadline() : startMs_(gOs.getTickCount()), limitMs_(0) {}
 
   // limitMs 0 leaves the call unbounded; it counts from the call's start.
   void SetLimit(DWORD limitMs) { limitMs_ = limitMs; }
@@ -20,7 +22,7 @@ class Deadline {
   // Milliseconds left, 0 once the limit is reached (the tick count may wrap:
   // the difference is still the time passed).
   DWORD LeftMs() const {
-    DWORD passed = GetTickCount() - startMs_;
+    DWORD passed = gOs.getTickCount() - startMs_;
     return passed < limitMs_ ? limitMs_ - passed : 0;
   }
   bool RanOut() const { return Bounded() && LeftMs() == 0; }

@@ -4,7 +4,6 @@
 #include <objbase.h>
 
 #include <cstdlib>
-#include <cwchar>
 
 #include "support/OsCalls.h"
 
@@ -40,17 +39,30 @@ bool WideToAnsi(const wchar_t* text, AnsiText* out) {
   return true;
 }
 
+namespace {
+
+// The failure status of the conversion just made.
+HRESULT LastConversionError() {
+  DWORD error = GetLastError();
+  if (error == 0) return E_FAIL;
+  return static_cast<int>(error) > 0 ? HRESULT_FROM_WIN32(error) : static_cast<HRESULT>(error);
+}
+
+}  // namespace
+
 HRESULT WideToNarrow(const wchar_t* text, char** narrow) {
   *narrow = nullptr;
   if (text == nullptr) return S_OK;
-  std::size_t units = std::wcslen(text) + 1;
-  char* block = static_cast<char*>(CoTaskMemAlloc(2 * units));
+  // The system names the size: a character takes one byte or two in code
+  // page 936, up to three where the process's ANSI code page is UTF-8.
+  int size = gOs.wideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return LastConversionError();
+  char* block = static_cast<char*>(CoTaskMemAlloc(size));
   if (block == nullptr) return E_OUTOFMEMORY;
-  if (gOs.wideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(units), block,
-                          static_cast<int>(2 * units), nullptr, nullptr) == 0) {
-    DWORD error = GetLastError();
+  if (gOs.wideCharToMultiByte(CP_ACP, 0, text, -1, block, size, nullptr, nullptr) != size) {
+    HRESULT status = LastConversionError();
     CoTaskMemFree(block);
-    return static_cast<int>(error) > 0 ? HRESULT_FROM_WIN32(error) : static_cast<HRESULT>(error);
+    return status;
   }
   *narrow = block;
   return S_OK;

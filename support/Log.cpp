@@ -2,12 +2,20 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
+#include "support/CodePage.h"
 #include "support/LogFormat.h"
 #include "support/OsCalls.h"
 #include "support/SetupRegistry.h"
+
+static_assert(sizeof(quarvel::LocalTime) == sizeof(SYSTEMTIME) &&
+                  offsetof(quarvel::LocalTime, dayOfWeek) == offsetof(SYSTEMTIME, wDayOfWeek) &&
+                  offsetof(quarvel::LocalTime, day) == offsetof(SYSTEMTIME, wDay) &&
+                  offsetof(quarvel::LocalTime, second) == offsetof(SYSTEMTIME, wSecond),
+              "LocalTime has the layout of SYSTEMTIME");
 
 TLogFile _LOG = {nullptr, {0}};
 char _sError[quarvel::kMessageBufferSize] = {0};
@@ -77,8 +85,8 @@ void TLogFile::WriteLog(const char* text) {
   if (pFile == nullptr) return;
   SYSTEMTIME now;
   GetLocalTime(&now);
-  quarvel::LocalTime local = {now.wYear, now.wMonth, now.wDay,
-                              now.wHour, now.wMinute, now.wSecond};
+  quarvel::LocalTime local;
+  std::memcpy(&local, &now, sizeof local);
   char stamp[quarvel::kTimeStampSize];
   quarvel::FormatTimeStamp(stamp, local);
 
@@ -127,12 +135,10 @@ bool DeleteOldLogs(const char* namePart) {
       !JoinPath(pattern, sizeof pattern, directory, "\\", searched)) {
     return false;
   }
-  wchar_t widePattern[kPurgePathSize];
-  if (gOs.multiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kPurgePathSize) == 0) {
-    return false;
-  }
+  WideText widePattern;
+  if (!AnsiToWide(pattern, &widePattern)) return false;
   WIN32_FIND_DATAW entry;
-  HANDLE search = gOs.findFirstFileW(widePattern, &entry);
+  HANDLE search = gOs.findFirstFileW(widePattern.c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
 
   FILETIME nowFile;
@@ -141,17 +147,14 @@ bool DeleteOldLogs(const char* namePart) {
   SystemTimeToFileTime(&nowLocal, &nowFile);
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    char name[MAX_PATH * 2];
-    if (gOs.wideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name, sizeof name, nullptr,
-                            nullptr) == 0) {
-      continue;
-    }
-    if (std::strstr(name, namePart) == nullptr) continue;
+    AnsiText name;
+    if (!WideToAnsi(entry.cFileName, &name)) continue;
+    if (std::strstr(name.c_str(), namePart) == nullptr) continue;
     FILETIME createdLocal;
     if (!FileTimeToLocalFileTime(&entry.ftCreationTime, &createdLocal)) continue;
     if (AgeInDays(Ticks(nowFile), Ticks(createdLocal)) < 4) continue;
     char victim[kPurgePathSize];
-    if (JoinPath(victim, sizeof victim, directory, "\\", name)) gOs.deleteFileA(victim);
+    if (JoinPath(victim, sizeof victim, directory, "\\", name.c_str())) gOs.deleteFileA(victim);
   } while (gOs.findNextFileW(search, &entry));
   FindClose(search);
   return true;

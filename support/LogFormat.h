@@ -29,8 +29,11 @@ std::size_t FormatCompact(char* out, std::size_t capacity, const char* message, 
 std::size_t FormatWithTwoValues(char* out, std::size_t capacity, const char* message,
                                 int n, const char* valueA, const char* valueB);
 
+// A local time laid out as the system's SYSTEMTIME (eight 16-bit fields,
+// the day of the week between the month and the day of the month), so that
+// the log takes the system's record as it is, field for field.
 struct LocalTime {
-  int year, month, day, hour, minute, second;
+  unsigned short year, month, dayOfWeek, day, hour, minute, second, milliseconds;
 };
 
 // "yyyy-MM-dd hh:mm:ss" into out (kTimeStampSize bytes). A field outside

@@ -8,7 +8,7 @@ const OsCalls kSystemOsCalls = {
     ::send,       ::recv,        ::closesocket,   ::RegOpenKeyExW, ::RegQueryValueExW,
     ::GetFileAttributesA, ::GetFileAttributesW, ::CreateDirectoryA, std::fopen, ::FindFirstFileW,
     ::FindNextFileW, ::DeleteFileA, ::GetPrivateProfileStringA, ::MultiByteToWideChar,
-    ::WideCharToMultiByte,
+    ::WideCharToMultiByte, ::GetTickCount,
 };
 
 OsCalls gOs = kSystemOsCalls;

@@ -1,6 +1,6 @@
 // The operating-system calls of the library that can fail, in one plain
 // table: connection, registry, files and folders, the rules file and code
-// pages. The library always calls through it; tests replace an entry to make
+// pages, and the tick count. The library always calls through it; tests replace an entry to make
 // that call fail on demand (a refused socket, an unreadable registry value, a
 // log file that cannot be opened, a failed conversion).
 #ifndef QUARVEL_SUPPORT_OSCALLS_H
@@ -45,6 +45,7 @@ struct OsCalls {
                                    int units);
   int(WINAPI* wideCharToMultiByte)(UINT page, DWORD flags, LPCWCH text, int units, LPSTR narrow,
                                    int bytes, LPCCH fallback, LPBOOL usedFallback);
+  DWORD(WINAPI* getTickCount)();                                // a call's time limit
 };
 
 // The table in use: the system's own calls unless a test replaced some.

@@ -97,8 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       });
 
   LocalTime t{};
-  for (int* field : {&t.year, &t.month, &t.day, &t.hour, &t.minute, &t.second}) {
-    *field = fdp.ConsumeIntegral<int>();
+  for (unsigned short* field : {&t.year, &t.month, &t.dayOfWeek, &t.day, &t.hour, &t.minute,
+                                 &t.second, &t.milliseconds}) {
+    *field = fdp.ConsumeIntegral<unsigned short>();
   }
   CheckTimeStamp(t);
   CheckAge(fdp.ConsumeIntegral<long long>(), fdp.ConsumeIntegral<long long>());

@@ -165,9 +165,11 @@ TEST(LogFormat, TwoLongValuesInTheLineBound) {
 
 TEST(FormatTimeStamp, ZeroPadsAndClampsEveryField) {
   const std::pair<LocalTime, const char*> cases[] = {
-      {{2012, 9, 12, 8, 5, 9}, "2012-09-12 08:05:09"},
-      {{999, 1, 1, 0, 0, 0}, "0999-01-01 00:00:00"},
-      {{12345, 100, -1, INT_MIN, INT_MAX, 0}, "9999-99-00 00:99:00"},
+      // The day of the month, not of the week: a Friday in May's third week.
+      {{2024, 5, 5, 17, 23, 59, 58, 999}, "2024-05-17 23:59:58"},
+      {{2012, 9, 3, 12, 8, 5, 9, 0}, "2012-09-12 08:05:09"},
+      {{999, 1, 2, 1, 0, 0, 0, 0}, "0999-01-01 00:00:00"},
+      {{12345, 100, 0, 0, 0, 65535, 0, 0}, "9999-99-00 00:99:00"},
   };
   for (const auto& c : cases) {
     char out[kTimeStampSize + kGuardBytes];

@@ -116,6 +116,13 @@ INSTANTIATE_TEST_SUITE_P(
                   kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kRefused},
         ProbeCase{"TimeLimitNotDigits", {{"Probe.TimeLimitMs", "2.5s"}}, kBuiltInProbe,
                   kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kRefused},
+        ProbeCase{"TimeLimitWithAFraction", {{"Probe.TimeLimitMs", "2.5"}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kRefused},
+        ProbeCase{"TimeLimitWithAPoint", {{"Probe.TimeLimitMs", "2500."}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kRefused},
+        // 2^32 + 1000: in 32 bits it would wrap to 1000.
+        ProbeCase{"TimeLimitWrappingTo1000", {{"Probe.TimeLimitMs", "4294968296"}}, kBuiltInProbe,
+                  kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0, S::kRefused},
         ProbeCase{"TimeLimitOverflowing", {{"Probe.TimeLimitMs", "99999999999999999999"}},
                   kBuiltInProbe, kBuiltInDefault, S::kBuiltIn, S::kBuiltIn, S::kBuiltIn, 0,
                   S::kRefused}),

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "support/Settings.h"
 #include "tests/wine/TestBench.h"
@@ -89,6 +90,7 @@ TEST_P(Editions, LinesResultsAndPages) {
   const std::string get404 = "535 575 581 593 605 631";
   const std::string probe = "<title>百度一下，你就知道 </title>\n";
   const std::string value = "http://portal.isp.example/欠费";
+  const std::string odd = "http://portal.isp.example/\xFF";
   const std::string expire = "http://portal.isp.example/expire";
   const std::string longAddress = "http://portal.isp.example/" + std::string(600, 'a') + "/expire";
   const std::string shanXi = RulesText("ShanXi", {"AccountExpirePage=/expire"});
@@ -119,6 +121,9 @@ TEST_P(Editions, LinesResultsAndPages) {
        kit::Found302(value + "?user=1"), {AccountExpire, L"http://portal.isp.example/欠费", "exit 713 758 842"},
        {AccountExpire, L"http://portal.isp.example/欠费", redirected + " 786"},
        {kit::OnDisk(" " + value + "?user=1\r\n\r\n")}},
+      {"ShanXi AccountExpirePage holding a byte that is no character of code page 936", "27",
+       RulesText("ShanXi", {"AccountExpirePage=" + odd}), kit::Found302(odd + "?user=1"),
+       {AccountExpire, kit::Widen(odd), "exit 713 758 842"}, {AccountExpire, kit::Widen(odd), redirected + " 786"}},
       {"same 302, rules file missing", "27", "", kit::Found302(value + "?user=1"),
        {Unclassified, none, "exit 713 751"}, {Unclassified, none, "755"}},
       {"ShanXi PPPoEErrPwPage (the earlier edition reads no other key)", "27", RulesText("ShanXi", {"PPPoEErrPwPage=" + value}),
@@ -193,21 +198,84 @@ TEST_F(Dispatch, TargetLineThenRuleOfTheProvince) {
   EXPECT_EQ(Log().back(), "AhDistinctOffLineType 用户欠费！ -> 913");
 }
 
+// The answer of utf8_host (its manifest makes UTF-8 the ANSI code page): one
+// Get of url, then one check of the edition. acp stays 0 when it did not run.
+struct Utf8HostAnswer {
+  unsigned acp = 0;
+  int type = -1;
+  std::wstring page;
+};
+
+Utf8HostAnswer RunUtf8Host(bench::EditionId edition, const std::string& url) {
+  Utf8HostAnswer answer;
+  std::string outPath = bench::FreshInstallDir("utf8-host-output", false) + "out.txt";
+  std::wstring line = L"\"" + kit::Widen(QUARVEL_UTF8_HOST) + L"\" \"" +
+                      kit::Widen(bench::DllPath(edition)) + L"\" \"" + kit::Widen(outPath) +
+                      L"\" \"" + kit::Widen(url) + L"\"";
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    ADD_FAILURE() << "cannot start " << QUARVEL_UTF8_HOST;
+    return answer;
+  }
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::istringstream out(bench::ReadFile(outPath));
+  out >> answer.acp >> answer.type >> std::hex;
+  for (unsigned unit = 0; out >> unit;) answer.page += static_cast<wchar_t>(unit);
+  return answer;
+}
+
 // Install paths as installers write them: the rules file and the log are
-// found under each, the path joined as it is.
+// found under each, the path joined as it is. A host whose ANSI code page is
+// UTF-8 (three bytes to a Chinese character) gets the answer a host gets
+// under code page 936, with its log in the same place, also where the
+// folder's Chinese characters outnumber the rest of the rules file's path
+// and the URL fetched again is mostly Chinese.
 TEST_F(Dispatch, InstallPathsFindRulesFileAndLog) {
   Serve(Redirect("http://portal/arrears.html"));
+  std::string chinese;
+  for (int i = 0; i < 15; ++i) chinese += "安装目录";
   const std::string bare = dir_.substr(0, dir_.size() - 1);
-  for (const std::string& path : {bare, bench::FreshInstallDir("安装目录", false)}) {
-    SCOPED_TRACE(path);
-    bench::SetSetupString(L"InstallPath", kit::Widen(path));
-    CreateDirectoryA((path + "Data").c_str(), nullptr);
-    bench::WriteFile(path + "Data\\Quarvel.ini", "[ShanXi]\r\nAccountExpirePage=arrears\r\n");
+  const std::string url = "http://" + kIpHost + "/" + chinese;
+  struct Row {
+    std::string path;
+    bool utf8;  // run by utf8_host, else in this process (code page 936)
+    bench::EditionId edition;
+    const char* hit;  // the edition's hit line for AnHui's rule
+  };
+  const std::string named = bench::FreshInstallDir("安装目录", false);
+  const std::string long936 = bench::FreshInstallDir(chinese, false);
+  const std::string longUtf8 = bench::FreshInstallDir(chinese + "-utf8", false);
+  const Row rows[] = {
+      {bare, false, bench::EditionId::kCurrent, "用户欠费"},
+      {named, false, bench::EditionId::kCurrent, "用户欠费"},
+      {long936, false, bench::EditionId::kCurrent, "用户欠费"},
+      {longUtf8, true, bench::EditionId::kCurrent, "用户欠费"},
+      {longUtf8, true, bench::EditionId::kEarlier, "帐号欠费"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path + (row.utf8 ? " (UTF-8 host, " : " (") +
+                 bench::EditionName(row.edition) + ")");
+    bench::SetSetupString(L"InstallPath", kit::Widen(row.path));
+    CreateDirectoryA((row.path + "Data").c_str(), nullptr);
+    bench::WriteFile(row.path + "Data\\Quarvel.ini", "[AnHui]\r\nAccountExpirePage=arrears\r\n");
     std::wstring page;
-    EXPECT_EQ(Classify("27", 260, &page), AccountExpire);
-    EXPECT_NE(bench::ReadFile(path + "Log\\Quarvel_log.log").find("用户欠费"), std::string::npos);
-    bench::RemoveTree(path + "Data");
-    bench::RemoveTree(path + "Log");
+    if (row.utf8) {
+      bench::SetProvince("13");
+      Utf8HostAnswer answer = RunUtf8Host(row.edition, url);
+      EXPECT_EQ(answer.acp, 65001u);
+      EXPECT_EQ(answer.type, AccountExpire);
+      page = answer.page;
+    } else {
+      EXPECT_EQ(Classify("13", 260, &page), AccountExpire);
+    }
+    EXPECT_EQ(page, L"arrears");
+    EXPECT_NE(bench::ReadFile(row.path + "Log\\Quarvel_log.log").find(row.hit), std::string::npos);
+    bench::RemoveTree(row.path + "Data");
+    bench::RemoveTree(row.path + "Log");
   }
 }
 
@@ -252,7 +320,8 @@ TEST_F(Dispatch, LongPagesAreCutToPageCount) {
 // [Probe] TimeLimitMs bounds a whole call of each slot, whatever the line
 // does: a name server that never answers, connection attempts that are
 // dropped, a server that never answers or trickles its answer byte by byte
-// (each within the receive time-out). The step that runs out fails with
+// (each within the receive time-out), or its body alone after a header that
+// came at once. The step that runs out fails with
 // its usual line, and one more line names the key. A refused connection and
 // a portal answer end at once, as without the limit.
 TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
@@ -267,6 +336,14 @@ TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
   scenario::Server trickling;
   trickling.SetDefault(scenario::RespondInChunks(Ok(std::string(100, 'b')), 1, 400));
   ASSERT_TRUE(trickling.Start(0));
+  scenario::Reply bodyTrickle{{scenario::Step::Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")}};
+  for (int i = 0; i < 20; ++i) {
+    bodyTrickle.steps.push_back(scenario::Step::Pause(400));
+    bodyTrickle.steps.push_back(scenario::Step::Send("b"));
+  }
+  scenario::Server tricklingBody;
+  tricklingBody.SetDefault(bodyTrickle);
+  ASSERT_TRUE(tricklingBody.Start(0));
   Serve(Redirect("http://portal/arrears.html"));
   const std::string kEnded = "Quarvel.ini [Probe] TimeLimitMs ran out: the time limit ended this call.";
   const std::string kUnparsed = "该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778";
@@ -287,6 +364,9 @@ TEST_F(Dispatch, TimeLimitEndsEachCallOnADeadLineInTime) {
        true, {"等待读取数据失败！ -> 545", "Get 退出！", kEnded}},
       {"server trickles its answer", "http://127.0.0.1:" + std::to_string(trickling.Port()) + "/",
        4, 0, true, {"SOCKET_ERROR！ -> 10060", "接收响应报头失败！ -> 552", "Get 退出！", kEnded}},
+      {"header at once, body trickles",
+       "http://127.0.0.1:" + std::to_string(tricklingBody.Port()) + "/", 4, 1, true,
+       {"Get 退出！", kEnded}},
       {"connection refused", "http://127.0.0.1:1/", 8, NoTarget, false,
        {"Get 退出！", "Get 退出！"}},
       {"portal answers", quarvel::kIpLocationUrl, 9, AccountExpire, false,

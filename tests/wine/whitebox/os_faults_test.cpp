@@ -327,6 +327,38 @@ TEST_F(OsFaults, GetsReadNeitherSetupKeyNorRulesFile) {
   component->Release();
 }
 
+// The tick count shifted so that a call can start where a row says.
+DWORD gTickShift = 0;
+DWORD WINAPI ShiftedTickCount() { return quarvel::kSystemOsCalls.getTickCount() + gTickShift; }
+
+// A Get with a time limit from a server that never answers: with the tick
+// count far from its wrap, and just below 2^32 so that it wraps half-way,
+// the wait is cut to the limit and the line naming the key closes the call.
+TEST_F(OsFaults, TimeLimitHoldsAcrossTheTickCountsWrap) {
+  constexpr double kLimitMs = 600;
+  scenario::Server silent;
+  silent.SetDefault(scenario::Silent(5000));
+  ASSERT_TRUE(silent.Start(0));
+  const std::string url = "http://127.0.0.1:" + std::to_string(silent.Port()) + "/";
+  bench::WriteRules(dir_, "[Probe]\r\nTimeLimitMs=600\r\n");
+  for (DWORD startAt : {DWORD{1000000}, DWORD{0xFFFFFFFFu - 200}}) {
+    SCOPED_TRACE(startAt);
+    TZHttp* component = Create();
+    component->SetTimeOut(3000);
+    gTickShift = startAt - quarvel::kSystemOsCalls.getTickCount();
+    gOs.getTickCount = ShiftedTickCount;
+    const double start = bench::NowMs();
+    EXPECT_EQ(component->Get(url.c_str()), 0);
+    const double elapsedMs = bench::NowMs() - start;
+    gOs.getTickCount = quarvel::kSystemOsCalls.getTickCount;
+    EXPECT_GT(elapsedMs, kLimitMs - 100);
+    EXPECT_LT(elapsedMs, kLimitMs + 1000);
+    EXPECT_EQ(bench::LogMessages(dir_).back(),
+              "Quarvel.ini [Probe] TimeLimitMs ran out: the time limit ended this call.");
+    component->Release();
+  }
+}
+
 // The purge of old logs when the folder cannot be searched.
 HANDLE WINAPI FailSearch(LPCWSTR, LPWIN32_FIND_DATAW) {
   SetLastError(ERROR_ACCESS_DENIED);
