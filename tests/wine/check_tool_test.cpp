@@ -301,7 +301,7 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
 // the simulator's scenarios and the failing replies below make it write them.
 TEST(CheckToolLog, NamesEveryLogPointFromTheLibrarysOwnLines) {
   const std::string probe = "[Probe]\r\nUrl=https://x/\r\nIpLocationUrl=ftp://x/\r\nMarker=" +
-                            std::string(quarvel::kResponseBodySize, 'm') + "\r\nTimeLimitMs=x\r\n";
+                            std::string(quarvel::kResponseBodySize, 'm') + "\r\nTimeLimitMs=x\r\nExpect=200\r\n";
   const struct {
     std::string rules;  // "-": no rules file; every play is ShanXi's
     scenario::Reply reply;
