@@ -5,9 +5,10 @@
 // process's figures over many Gets on one object, a CheckNetDisconType that
 // ends in a found rule, one check on each kind of dead line without and with
 // [Probe] TimeLimitMs, and the figures around look-ups that outlive their
-// calls and the library's unload. Runs inside the private network namespace
-// (./quarvel bench): the built-in hosts reach 127.0.0.1:80, and 127.0.0.1 is
-// the only name server.
+// calls and the library's unload (memory, handles and look-up threads at
+// once, for one host answered late and for a host each never answered).
+// Runs inside the private network namespace (./quarvel bench): the built-in
+// hosts reach 127.0.0.1:80, and 127.0.0.1 is the only name server.
 //   quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults] [--baseline PATH]
 // (--dll: these DLLs only, the current edition first; COUNT: the long run of
 // Gets, 100000, measured also at a tenth of it; --faults: dead lines only;
@@ -15,6 +16,7 @@
 // another build of the same edition, say the one before a change)
 #include <winsock2.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "http/Lookup.h"
 #include "include/Quarvel.h"
 #include "support/Settings.h"
 #include "tools/bench/LogReading.h"
@@ -76,6 +79,7 @@ constexpr int kLookUpRounds = 100;
 constexpr int kLookUpLimitMs = 50;
 constexpr int kLateAnswerMs = 1000;
 constexpr int kLookUpEndMs = 10000;
+constexpr int kSilentLookUpEndMs = 30000;
 
 const char kPortalTarget[] = "http://portal/arrears";
 const char kRulesText[] = "[ShanXi]\r\nAccountExpirePage=arrears\r\n";
@@ -613,55 +617,110 @@ bool BenchDeadLine(const std::vector<std::string>& dlls, const std::string& inst
   return ok;
 }
 
-// Waits until no look-up holds dll any more and it is gone from the process.
-bool WaitForUnload(const std::string& dll) {
+// Waits up to endMs until no look-up holds dll any more and it is gone from
+// the process.
+bool WaitForUnload(const std::string& dll, int endMs) {
   for (double start = NowMs(); GetModuleHandleA(dll.c_str()) != nullptr;) {
-    if (NowMs() - start > kLookUpEndMs) return false;
+    if (NowMs() - start > endMs) return false;
     Sleep(20);
   }
   return true;
 }
 
+// The process's threads, from a snapshot of the system's threads.
+int CountThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// One way calls time out in the look-up: the fault of the name server, and
+// whether each call asks for a host of its own or all for the default page's.
+struct LookUpFault {
+  DeadLine::Kind kind;
+  int answerAfterMs;
+  bool hostEach;
+  int endMs;  // how long the system takes to give up on the look-ups
+  const char* what;
+};
+
 // Calls that time out in the look-up, the library unloaded meanwhile: the
 // process's figures after a first round of such calls and its unload (the
-// system's own first-use costs and its most threads at once), after a
-// second round, once the unloaded library's look-ups have ended, and after a
-// reload, one more call and an unload.
-bool BenchTimedOutLookUps(const std::string& dll, const std::string& installDir) {
-  DeadLine line(DeadLine::kNoSuchName, kLateAnswerMs);
+// system's own first-use costs), the most threads and the most private
+// bytes during a second round, its figures after that round, once the
+// unloaded library's look-ups have ended, and after a reload, one more call
+// and an unload.
+bool BenchTimedOutLookUps(const std::string& dll, const std::string& installDir,
+                          const LookUpFault& fault) {
+  DeadLine line(fault.kind, fault.answerAfterMs);
   if (!line.ok) {
-    std::printf("cannot play the late name server\n");
+    std::printf("cannot play the %s\n", fault.what);
     return false;
   }
   WriteRules(installDir, kLookUpLimitMs);
   int answered = 0;
   bool unloaded = true;
   ProcessFigures figures[4];
+  ProcessFigures peak;
+  int threadsBefore = 0, mostThreads = 0;
   const int calls[] = {kLookUpRounds, kLookUpRounds, 1};
   for (int pass = 0; pass < 3; ++pass) {
     {
       Library library(dll);
       IZHttp* component = library.Create(kTimeOutMs);
       if (component == nullptr) return false;
-      for (int i = 0; i < calls[pass]; ++i) answered += component->Get("");
+      if (pass == 1) threadsBefore = mostThreads = CountThreads();
+      for (int i = 0; i < calls[pass]; ++i) {
+        const std::string url = "http://unlisted-" + std::to_string(pass) + "-" +
+                                std::to_string(i) + ".example/";
+        answered += component->Get(fault.hostEach ? url.c_str() : "");
+        if (pass != 1) continue;
+        mostThreads = std::max(mostThreads, CountThreads());
+        const ProcessFigures now = MeasureProcess();
+        if (now.privateBytes > peak.privateBytes) peak = now;
+      }
       if (pass == 1) figures[1] = MeasureProcess();
       component->Release();
     }
-    unloaded = WaitForUnload(dll) && unloaded;
+    unloaded = WaitForUnload(dll, fault.endMs) && unloaded;
     figures[pass == 0 ? 0 : pass + 1] = MeasureProcess();
   }
   WriteRules(installDir, 0);
-  std::printf("\n%d Gets that time out in the look-up (TimeLimitMs=%d), unload, reload, one more"
-              "   [%s, %s]\n", kLookUpRounds, kLookUpLimitMs, figures[0].privateSource,
-              figures[0].handleSource);
+  std::printf("\n%d Gets that time out in the look-up (TimeLimitMs=%d), %s; unload, reload,"
+              " one more   [%s, %s]\n", kLookUpRounds, kLookUpLimitMs, fault.what,
+              figures[0].privateSource, figures[0].handleSource);
   const char* labels[] = {"before", "after calls", "unloaded", "reloaded"};
   for (int i = 0; i < 4; ++i) PrintFigures(labels[i], figures[0], figures[i]);
+  PrintFigures("at the peak", figures[0], peak);
+  const int mostLookUps = mostThreads - threadsBefore;
+  const bool capped = mostLookUps <= quarvel::kMostLookUps;
+  std::printf("  %s: at most %d look-up threads at once (the cap: %d)\n",
+              capped ? "capped" : "OVER THE CAP", mostLookUps, quarvel::kMostLookUps);
   bool flat = Flat(figures[0], figures[2]) && Flat(figures[0], figures[3]) && unloaded &&
               answered == 0;
   std::printf("  %s: the library %s each time its look-ups ended; %d of %d calls answered\n",
               flat ? "flat" : "GROWING", unloaded ? "left the process" : "STAYED LOADED",
               answered, 2 * kLookUpRounds + 1);
-  return flat;
+  return flat && capped;
+}
+
+bool BenchTimedOutLookUps(const std::string& dll, const std::string& installDir) {
+  const LookUpFault faults[] = {
+      {DeadLine::kNoSuchName, kLateAnswerMs, false, kLookUpEndMs,
+       "the default page's host, answered late"},
+      {DeadLine::kSilentNames, 0, true, kSilentLookUpEndMs,
+       "a host of its own each, never answered"},
+  };
+  bool ok = true;
+  for (const LookUpFault& fault : faults) ok = BenchTimedOutLookUps(dll, installDir, fault) && ok;
+  return ok;
 }
 
 // ---- This build beside a baseline build of the same edition ----

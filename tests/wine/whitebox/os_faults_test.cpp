@@ -7,6 +7,7 @@
 
 #include "component/TZHttp.h"
 #include "component/Edition.h"
+#include "http/Lookup.h"
 #include "support/Log.h"
 #include "support/OsCalls.h"
 #include "support/SetupRegistry.h"
@@ -178,6 +179,68 @@ TEST_F(OsFaults, LookedUpAddressIsKeptAsDottedText) {
     EXPECT_STREQ(component->sHostAddr.c_str(), row.dotted);
     component->Release();
   }
+}
+
+// The system's look-up of a name beginning "held" takes until gAnswer is
+// set or gHeldMs have passed; every name gets the fixed address. Each call
+// is counted.
+LONG gLookUps = 0;
+HANDLE gAnswer = nullptr;
+DWORD gHeldMs = 0;
+hostent* WSAAPI LookUpHeld(const char* name) {
+  InterlockedIncrement(&gLookUps);
+  if (std::strncmp(name, "held", 4) == 0) WaitForSingleObject(gAnswer, gHeldMs);
+  return LookUpFixedAddress(name);
+}
+
+class LookUps : public OsFaults {
+ protected:
+  void SetUp() override {
+    OsFaults::SetUp();
+    const unsigned char address[4] = {10, 0, 0, 7};
+    std::memcpy(gFixedAddress, address, sizeof gFixedAddress);
+    gLookUps = 0;
+    if (gAnswer == nullptr) gAnswer = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(gAnswer);
+    gOs.gethostbyname = LookUpHeld;
+  }
+  void TearDown() override {
+    SetEvent(gAnswer);  // no look-up of this test is left waiting
+    OsFaults::TearDown();
+  }
+  static quarvel::LookupResult LookUp(const char* name, DWORD waitMs, char* dotted = nullptr) {
+    char unused[quarvel::kDottedAddressSize];
+    return quarvel::LookUpWithin(name, waitMs, dotted != nullptr ? dotted : unused);
+  }
+};
+
+// A call for a name whose look-up still runs, after an earlier call for it
+// gave up, waits for that look-up's answer instead of asking again.
+TEST_F(LookUps, CallsForOneNameShareOneLookUp) {
+  gHeldMs = 300;
+  EXPECT_EQ(LookUp("held.example", 50), quarvel::kLookupTimedOut);
+  char dotted[quarvel::kDottedAddressSize] = "";
+  EXPECT_EQ(LookUp("held.example", 5000, dotted), quarvel::kLookupFound);
+  EXPECT_STREQ(dotted, "10.0.0.7");
+  EXPECT_EQ(gLookUps, 1);
+}
+
+// With four look-ups held on other names, a call of a name the system would
+// answer at once gets no look-up within its limit; once they end it gets
+// one, and a name whose look-up has ended is asked afresh.
+TEST_F(LookUps, AtMostFourRunAndAnEndedOneIsAskedAgain) {
+  static_assert(quarvel::kMostLookUps == 4, "the names below fill every look-up");
+  gHeldMs = 10000;
+  for (const char* name : {"held-0.example", "held-1.example", "held-2.example", "held-3.example"}) {
+    EXPECT_EQ(LookUp(name, 1), quarvel::kLookupTimedOut) << name;
+  }
+  for (int i = 0; i < 200 && gLookUps < 4; ++i) Sleep(10);
+  ASSERT_EQ(gLookUps, 4);
+  EXPECT_EQ(LookUp("quick.example", 100), quarvel::kLookupTimedOut);
+  SetEvent(gAnswer);
+  EXPECT_EQ(LookUp("quick.example", 5000), quarvel::kLookupFound);
+  EXPECT_EQ(LookUp("quick.example", 5000), quarvel::kLookupFound);
+  EXPECT_EQ(gLookUps, 6);
 }
 
 TEST_F(OsFaults, RegistryFailuresReadAsEmpty) {
