@@ -251,7 +251,7 @@ TEST_F(Redirect, ConfiguredIpLocationPageIsTheDefault) {
 TEST_F(Redirect, UnusableProbeValuesAreNamedInTheLogAndIgnored) {
   Serve(scenario::CloseAtOnce(), Respond(Ok("<title>百度一下，你就知道 </title>")));
   bench::WriteRules(dir_, "[Probe]\r\nUrl=https://localhost/\r\nIpLocationUrl=https://localhost/where\r\nMarker=" +
-                              std::string(6024, 'm') + "\r\nTimeLimitMs=-1\r\n");
+                              std::string(6024, 'm') + "\r\nTimeLimitMs=-1\r\nExpect=200\r\n");
   bench::SetProvince("13");
   bench::Library library(bench::EditionId::kCurrent);
   IZHttp* component = library.Create();
@@ -263,14 +263,15 @@ TEST_F(Redirect, UnusableProbeValuesAreNamedInTheLogAndIgnored) {
   EXPECT_EQ(exchanges[0].path, "/city.asp");
   EXPECT_EQ(exchanges[1].host, kProbeHost);
   std::vector<std::string> log = bench::LogMessages(dir_);
-  ASSERT_GE(log.size(), 4u);
+  ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log[0].find("Quarvel.ini [Probe] Url is"), 0u) << log[0];
   EXPECT_EQ(log[1].find("Quarvel.ini [Probe] IpLocationUrl is"), 0u) << log[1];
   EXPECT_EQ(log[2].find("Quarvel.ini [Probe] Marker is"), 0u) << log[2];
   EXPECT_EQ(log[3].find("Quarvel.ini [Probe] TimeLimitMs is"), 0u) << log[3];
+  EXPECT_EQ(log[4].find("Quarvel.ini [Probe] Expect is"), 0u) << log[4];
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
                           [](const std::string& line) { return line.find("[Probe]") != std::string::npos; }),
-            4);
+            5);
 }
 
 // The province code is the two characters after the first "-" of "channel":
