@@ -1,7 +1,7 @@
 // Both editions against a real web server: Debian's nginx, which
 // with-nginx.sh starts around this program with the deployment's server block
 // for the shipped probe page on port 80, and on 127.0.0.1:8080 a provider
-// portal's "302 Moved Temporarily" and a page sent in chunks.
+// portal's "302 Moved Temporarily", a page sent in chunks and a "204".
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,6 +18,7 @@ const char kShippedPageUrl[] = "http://localhost/quarvel-probe.html";
 const char kPortalUrl[] = "http://127.0.0.1:8080/portal";
 const char kPortalTarget[] = "http://portal.sx.example/arrears.html";
 const char kChunkedUrl[] = "http://127.0.0.1:8080/chunked.html";
+const char kNoContentUrl[] = "http://127.0.0.1:8080/generate_204";
 
 constexpr double kBeforeReceiveTimeOutMs = 900;  // a Get that waited 1 s for more took longer
 constexpr int kTargetCapacity = 528;
@@ -80,6 +81,25 @@ TEST_P(Nginx, PortalRedirectIsAccountExpire) {
 QUARVEL_BOTH_EDITIONS(Nginx);
 
 using NginxCurrent = Nginx;
+
+// A connectivity-check address that answers "204 No Content": the network
+// is up where the rules file expects a 204, and, as ever, only a marker
+// proves it where it does not (the list's other address is never reached).
+TEST_F(NginxCurrent, NoContentAddressInBothModes) {
+  for (const char* expect : {"Expect=204\r\n", ""}) {
+    bench::WriteRules(dir_, std::string("[Probe]\r\n") + expect + "IpLocationUrl=" + kNoContentUrl +
+                                "\r\nUrl=" + kNoContentUrl + " " + kShippedPageUrl + "\r\n");
+    IZHttp* http = Create(EditionId::kCurrent);
+    ASSERT_NE(http, nullptr);
+    char target[kTargetCapacity];
+    int capacity = kTargetCapacity;
+    EXPECT_EQ(http->CheckRedirction(target, &capacity), *expect != '\0' ? NetworkUp : NoTarget)
+        << expect;
+    EXPECT_EQ(Header().rfind("HTTP/1.1 204 No Content\r\n", 0), 0u) << Header();
+    http->Release();
+    component_ = nullptr;
+  }
+}
 
 // nginx sends an SSI page in chunks and keeps the connection open: the
 // current edition stops at the last chunk instead of waiting out its

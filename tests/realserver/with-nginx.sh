@@ -67,6 +67,7 @@ http {
             return 200 '<p>page head <!--# include virtual="/part" --> page end</p>';
         }
         location = /part { return 200 'included part'; }
+        location = /generate_204 { return 204; }
     }
 }
 EOF
