@@ -143,6 +143,15 @@ std::vector<Scenario> BuildScenarios() {
                  Play::kTodaysInternet, "", "", kUp, kNothing),
             std::string("Url=") + kOwnProbeUrl + "\r\n",
             "the current edition falls back to the deployment's own probe page"),
+      Today(Make("today-204", "AnHui", "the same, [Probe] Expect=204 and a 204 address",
+                 Play::kTodaysInternet, "", "", kUp, kNothing),
+            std::string("Expect=204\r\nUrl=") + kNoContentUrl + "\r\n",
+            "the current edition falls back to a connectivity-check address, whose 204 "
+            "proves the network up; no page of the deployment's own is needed"),
+      Today(Make("today-204-first-dead", "AnHui", "the same, the first 204 address dead",
+                 Play::kTodaysInternet, "", "", kUp, kNothing),
+            std::string("Expect=204\r\nUrl=") + kDeadNoContentUrl + " " + kNoContentUrl + "\r\n",
+            "the first address of the list has no address; the second answers 204"),
       Today(Make("today-ip-unresolved", "ShanXi", "IP-location host resolves to nothing",
                  Play::kIpLocationDown, "", "", kUp, kUp),
             std::string("IpLocationUrl=") + kUnresolvedIpLocationUrl + "\r\n",
@@ -217,6 +226,8 @@ void Install(const Scenario& s, scenario::Server* server) {
       RouteBuiltInPages(server, NotFound(), Ok(kTodaysProbeBody));
       // The shipped probe page (tools/probe/index.html).
       Route(server, kOwnProbeUrl, Ok(kit::ReadFile(QUARVEL_PROBE_PAGE)));
+      Route(server, kNoContentUrl,
+            scenario::Respond("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"));
       break;
     }
     case Play::kProbeKeptAlive:

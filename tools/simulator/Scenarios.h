@@ -33,14 +33,18 @@ enum class Play {
   kRedirect,        // every request gets a 302 to an account-problem page
   kPortalPage,      // every request gets a 200 OK portal page
   // Today's internet: no IP-location page, the public probe page in UTF-8
-  // (its title without the blank), and the shipped probe page served at
-  // kOwnProbeUrl.
+  // (its title without the blank), the shipped probe page served at
+  // kOwnProbeUrl and a connectivity-check address at kNoContentUrl.
   kTodaysInternet,
   kProbeKeptAlive,  // IP-location page missing, probe page kept alive
 };
 
 // Where a deployment hosts the shipped probe page (tools/probe/).
 constexpr const char* kOwnProbeUrl = "http://localhost/quarvel-probe.html";
+// A connectivity-check address that answers "204 No Content", and one whose
+// host resolves to nothing.
+constexpr const char* kNoContentUrl = "http://localhost/generate_204";
+constexpr const char* kDeadNoContentUrl = "http://connectivity.invalid/generate_204";
 // An IP-location host that resolves to nothing.
 constexpr const char* kUnresolvedIpLocationUrl = "http://ip-location.invalid/city.asp";
 
