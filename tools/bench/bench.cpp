@@ -503,9 +503,11 @@ bool BenchLoad(const std::string& dll, const std::string& installDir, SavedSetup
 
 // ---- A line that has just stopped working ----
 
-void WriteRules(const std::string& installDir, int timeLimitMs) {
+void WriteRules(const std::string& installDir, int timeLimitMs,
+                const std::string& probeKeys = "") {
   std::string text = kRulesText;
-  if (timeLimitMs > 0) text += "[Probe]\r\nTimeLimitMs=" + std::to_string(timeLimitMs) + "\r\n";
+  if (timeLimitMs > 0 || !probeKeys.empty()) text += "[Probe]\r\n" + probeKeys;
+  if (timeLimitMs > 0) text += "TimeLimitMs=" + std::to_string(timeLimitMs) + "\r\n";
   kit::WriteRules(installDir, text);
 }
 
@@ -538,7 +540,7 @@ class HiddenBuiltInHosts {
 // One fault of the line, played for as long as the object lives: on port 80,
 // or at the name server with the built-in host names hidden.
 struct DeadLine {
-  enum Kind { kSilentNames, kDroppedConnects, kSilentServer, kNoSuchName, kReset };
+  enum Kind { kSilentNames, kDroppedConnects, kSilentServer, kNoSuchName, kReset, kFirstProbesDead };
   // A name that does not exist is answered after noSuchNameAfterMs.
   explicit DeadLine(Kind kind, int noSuchNameAfterMs = 0)
       : names(kind == kSilentNames ? -1 : noSuchNameAfterMs),
@@ -548,13 +550,29 @@ struct DeadLine {
     if (kind == kSilentServer) server.SetDefault(scenario::Silent(kLookUpEndMs * 3));
     if (kind == kReset) server.SetDefault(scenario::ResetAtOnce());
     if (kind == kSilentServer || kind == kReset) ok = server.Start(kHttpPort);
+    if (kind == kFirstProbesDead) PlayProbeAddresses();
+  }
+  // No IP-location page; of three connectivity-check addresses the first
+  // never answers, the second drops the connection attempts, the third
+  // answers "204".
+  void PlayProbeAddresses() {
+    server.SetDefault(scenario::Respond(kit::NotFound404()));
+    server.Route("", "/generate_204",
+                 scenario::Respond("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"));
+    silent.SetDefault(scenario::Silent(kLookUpEndMs * 3));
+    ok = server.Start(kHttpPort) && silent.Start(0) && dropping.Start(0);
+    probeKeys = "Expect=204\r\nUrl=http://127.0.0.1:" + std::to_string(silent.Port()) +
+                "/ http://127.0.0.1:" + std::to_string(dropping.Port()) +
+                "/ http://127.0.0.1/generate_204\r\n";
   }
   ~DeadLine() { delete hosts; }
   scenario::SlowNameServer names;
   scenario::DroppingListener dropping;
   scenario::Server server;
+  scenario::Server silent;
   HiddenBuiltInHosts* hosts;
   bool ok = false;
+  std::string probeKeys;  // the [Probe] keys the fault needs
 };
 
 // One CheckNetDisconType of a new object of dll with the host's wait time
@@ -584,6 +602,7 @@ bool BenchDeadLine(const std::vector<std::string>& dlls, const std::string& inst
       {DeadLine::kSilentServer, "server accepts, never answers"},
       {DeadLine::kNoSuchName, "no such name"},
       {DeadLine::kReset, "connection reset"},
+      {DeadLine::kFirstProbesDead, "first probe addresses dead"},
   };
   std::printf("\nA line that has stopped working: one CheckNetDisconType, SetTimeOut(%d), "
               "in ms (result)\n%-32s", kFaultTimeOutMs, "fault");
@@ -604,7 +623,7 @@ bool BenchDeadLine(const std::vector<std::string>& dlls, const std::string& inst
     std::printf("%-32s", fault.name);
     for (const std::string& dll : dlls) {
       for (int limit : {0, kFaultTimeLimitMs}) {
-        WriteRules(installDir, limit);
+        WriteRules(installDir, limit, line.probeKeys);
         int result = -1;
         double ms = TimeCheck(dll, &result);
         std::printf("  %8.0f (%d)%*s", ms, result, limit > 0 ? 10 : 4, "");
