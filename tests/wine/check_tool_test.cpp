@@ -273,7 +273,7 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
        "current", "sx-arrears-302", 1, "problem: line 7 [ShanXi]: holds a full-width '='",
        Unclassified},
       {"; inside a value", Replaced(sample, sx, sx + ";old"), "current", "sx-arrears-302", 1,
-       "problem: line 7 [ShanXi] AccountExpirePage: holds ';'", Unclassified},
+       "problem: [ShanXi] AccountExpirePage = \"" + sx + ";old\": holds ';'", Unclassified},
       {"value longer than the library keeps", Replaced(sample, sx, sx + std::string(40000, 'x')),
        "current", "sx-arrears-302", 1, std::to_string(sx.size() + 40000) +
        " bytes: the library reads this value into 528 bytes and keeps the first 527", Unclassified},

@@ -22,6 +22,9 @@ namespace {
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
 constexpr std::size_t kUtf8MarkSize = 3;
 const char kWineDiffers[] = " (Wine's reader skips the mark; this lint follows Windows)";
+const char kSemicolon[] =
+    "holds ';': a comment starts only at the start of a line, so the library takes the value "
+    "whole, ';' and all";
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), quarvel::AsciiLower<char>);
@@ -174,6 +177,7 @@ std::string ValueNote(const quarvel::ProvinceRule& rule, bool present, const std
   if (value.find(' ') != std::string::npos) {
     return "holds a space: never occurs in a redirect target";
   }
+  if (value.find(';') != std::string::npos) return kSemicolon;
   bool control = std::any_of(value.begin(), value.end(),
                              [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   return control ? "holds a control character: never occurs in a redirect target" : "";
@@ -330,15 +334,12 @@ const profile::Line* Earlier(const profile::Profile& model, const profile::Line&
   return nullptr;
 }
 
-// A key line's value as the edition reads it: a ';' kept in it, a value cut
-// at a lone CR.
+// A key line's value as the edition reads it: a ';' kept in a [Probe] value
+// (a rule's value says it itself), a value cut at a lone CR.
 void CheckValue(const profile::Profile& model, const profile::Line& line,
                 const std::string& section, Report* report) {
-  if (line.value.find(';') != std::string::npos) {
-    report->findings.push_back({section, line.name, line.number,
-                                "holds ';': a comment starts only at the start of a line, so "
-                                "the library takes the value whole, ';' and all",
-                                true});
+  if (SameName(section, quarvel::kProbeSection) && line.value.find(';') != std::string::npos) {
+    report->findings.push_back({section, line.name, line.number, kSemicolon, false});
   }
   std::size_t next = static_cast<std::size_t>(line.number);  // index of the line below
   if (line.endsAtLoneCr && next < model.lines.size() &&
