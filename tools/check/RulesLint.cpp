@@ -335,14 +335,15 @@ const profile::Line* Earlier(const profile::Profile& model, const profile::Line&
 }
 
 // A key line's value as the edition reads it: a ';' kept in a [Probe] value
-// (a rule's value says it itself), a value cut at a lone CR.
+// (a rule's value says it itself), a value cut at a lone CR in a file whose
+// lines end with LF (in a file of lone CRs each one ends a line, as meant).
 void CheckValue(const profile::Profile& model, const profile::Line& line,
-                const std::string& section, Report* report) {
+                const std::string& section, bool lfEnds, Report* report) {
   if (SameName(section, quarvel::kProbeSection) && line.value.find(';') != std::string::npos) {
     report->findings.push_back({section, line.name, line.number, kSemicolon, false});
   }
   std::size_t next = static_cast<std::size_t>(line.number);  // index of the line below
-  if (line.endsAtLoneCr && next < model.lines.size() &&
+  if (lfEnds && line.endsAtLoneCr && next < model.lines.size() &&
       model.lines[next].kind != profile::LineKind::kBlank) {
     report->findings.push_back({section, line.name, line.number,
                                 "holds a CR: Windows ends the line there, the value with it, and "
@@ -359,6 +360,9 @@ void CheckLines(const quarvel::Edition& edition, const profile::Profile& model, 
   AddEdition(quarvel::kCurrentEdition, &any);
   AddEdition(quarvel::kEarlierEdition, &any);
   AddEdition(edition, &own);
+  bool lfEnds = std::any_of(model.lines.begin(), model.lines.end(), [&](const profile::Line& l) {
+    return !l.endsAtLoneCr && &l != &model.lines.back();
+  });
   for (const profile::Line& line : model.lines) {
     using Kind = profile::LineKind;
     if (line.kind == Kind::kBlank || line.kind == Kind::kComment) continue;
@@ -398,7 +402,7 @@ void CheckLines(const quarvel::Edition& edition, const profile::Profile& model, 
     } else if (first != nullptr) {
       f.text = "given twice: only line " + std::to_string(first->number) + " counts";
     } else {
-      CheckValue(model, line, section, report);
+      CheckValue(model, line, section, lfEnds, report);
       continue;
     }
     report->findings.push_back(f);
@@ -488,11 +492,16 @@ Report Lint(const quarvel::Edition& edition, const std::string& bytes,
   bool encodingProblem = false;
   report.encoding = Encoding(model, bytes, &encodingProblem);
   if (encodingProblem) report.sound = false;
-  if (std::all_of(model.lines.begin(), model.lines.end(), [](const profile::Line& line) {
-        return line.kind == profile::LineKind::kBlank;
-      })) {
+  auto is = [&](profile::LineKind kind) {
+    return [kind](const profile::Line& line) { return line.kind == kind; };
+  };
+  if (std::all_of(model.lines.begin(), model.lines.end(), is(profile::LineKind::kBlank))) {
     report.findings.push_back(
         {"", "", 0, "empty: the library finds no section and no value", true});
+  } else if (std::none_of(model.lines.begin(), model.lines.end(),
+                          is(profile::LineKind::kHeader))) {
+    report.findings.push_back(
+        {"", "", 0, "no section header: the library finds no value", true});
   }
   CheckProvinces(edition, model, deployment, &report);
   CheckProbe(edition, model, &report);
