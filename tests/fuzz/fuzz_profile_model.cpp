@@ -17,9 +17,13 @@ constexpr std::size_t kBufferSize = 32;
 constexpr std::size_t kNameSize = 32;
 
 // Keeps ASCII, gives '?' for the rest: the fuzzer needs no real code page.
-std::string ToAscii(const char16_t* units, std::size_t count) {
+std::string ToAscii(const char16_t* units, std::size_t count, bool* lossy) {
   std::string out;
-  for (std::size_t i = 0; i < count; ++i) out.push_back(units[i] < 0x80 ? char(units[i]) : '?');
+  *lossy = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    out.push_back(units[i] < 0x80 ? char(units[i]) : '?');
+    *lossy = *lossy || units[i] >= 0x80;
+  }
   return out;
 }
 
@@ -39,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHECK(line.number == static_cast<int>(i + 1));
     CHECK(line.section >= 0 && line.section <= line.number);
     CHECK(line.section == 0 || model.lines[line.section - 1].kind == profile::LineKind::kHeader);
-    CHECK(line.kind == profile::LineKind::kKey || line.value.empty());
+    CHECK(line.kind == profile::LineKind::kKey || (line.value.empty() && !line.lossy));
+    CHECK(model.encoding == profile::Encoding::kUtf16 || !line.lossy);
   }
 
   char buffer[kBufferSize + 1];

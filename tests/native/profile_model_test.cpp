@@ -12,11 +12,13 @@ namespace {
 
 // A stand-in for the ANSI code page 936: ASCII as it is, U+4E2D in GBK, any
 // other character '?' as the system's conversion gives it.
-std::string ToGbk(const char16_t* units, std::size_t count) {
+std::string ToGbk(const char16_t* units, std::size_t count, bool* lossy) {
   std::string out;
+  *lossy = false;
   for (std::size_t i = 0; i < count; ++i) {
     if (units[i] < 0x80) out.push_back(static_cast<char>(units[i]));
     else out += units[i] == u'\u4E2D' ? "\xD6\xD0" : "?";
+    *lossy = *lossy || (units[i] >= 0x80 && units[i] != u'\u4E2D');
   }
   return out;
 }
@@ -57,7 +59,9 @@ TEST_P(ProfileModel, ReadsAsWindowsDoes) {
   if (row.capacity > 0) EXPECT_EQ(buffer.substr(0, copied + 1), expected + '\0');
   EXPECT_EQ(buffer.find_first_not_of('x', row.capacity), std::string::npos)
       << "written past the capacity";
-  EXPECT_EQ(FindKey(profile, row.section, row.key) != nullptr, row.value != kMissing);
+  const Line* line = FindKey(profile, row.section, row.key);
+  EXPECT_EQ(line != nullptr, row.value != kMissing);
+  if (line != nullptr) EXPECT_EQ(line->lossy, expected.find('?') != std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(

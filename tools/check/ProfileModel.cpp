@@ -34,8 +34,14 @@ std::u16string Trimmed(const std::u16string& text, std::size_t begin, std::size_
   return text.substr(begin, end - begin);
 }
 
-std::string Ansi(const std::u16string& units, Encoding encoding, ToAnsi toAnsi) {
-  if (encoding == Encoding::kUtf16) return toAnsi(units.data(), units.size());
+std::string Ansi(const std::u16string& units, Encoding encoding, ToAnsi toAnsi,
+                 bool* lossy = nullptr) {
+  bool lost = false;
+  if (encoding == Encoding::kUtf16) {
+    std::string ansi = toAnsi(units.data(), units.size(), &lost);
+    if (lossy != nullptr) *lossy = lost;
+    return ansi;
+  }
   return std::string(units.begin(), units.end());  // each unit is one byte
 }
 
@@ -60,7 +66,8 @@ void Classify(const std::u16string& text, Encoding encoding, ToAnsi toAnsi, Line
   } else if (equals != std::u16string::npos) {
     line->kind = LineKind::kKey;
     line->key = Trimmed(text, 0, equals);
-    line->value = Ansi(Unquoted(Trimmed(text, equals + 1, text.size())), encoding, toAnsi);
+    line->value = Ansi(Unquoted(Trimmed(text, equals + 1, text.size())), encoding, toAnsi,
+                       &line->lossy);
   } else {
     line->kind = LineKind::kOther;
   }

@@ -29,8 +29,9 @@
 
 namespace profile {
 
-// Converts count UTF-16 units to the ANSI code page.
-using ToAnsi = std::string (*)(const char16_t* units, std::size_t count);
+// Converts count UTF-16 units to the ANSI code page; *lossy tells whether a
+// character came out otherwise (as '?' or a look-alike).
+using ToAnsi = std::string (*)(const char16_t* units, std::size_t count, bool* lossy);
 
 enum class Encoding {
   kAnsi,   // bytes as they are (ASCII, GBK, UTF-8 with or without a mark)
@@ -51,6 +52,7 @@ struct Line {
   LineKind kind = LineKind::kBlank;
   int section = 0;     // number of its section's header line (a header's own); 0: none
   bool endsAtLoneCr = false;  // a CR without LF ends it
+  bool lossy = false;         // a UTF-16 value the A call cannot give as the file holds it
   std::string text;    // the line without its blanks, in ANSI
   std::string name;    // a header's section or a key, in ANSI
   std::string value;   // a key's value as the A call gives it, uncut

@@ -339,6 +339,12 @@ const profile::Line* Earlier(const profile::Profile& model, const profile::Line&
 // lines end with LF (in a file of lone CRs each one ends a line, as meant).
 void CheckValue(const profile::Profile& model, const profile::Line& line,
                 const std::string& section, bool lfEnds, Report* report) {
+  if (line.lossy) {
+    report->findings.push_back({section, line.name, line.number,
+                                "holds characters the ANSI code page lacks: the library's A call "
+                                "gets '?' or a look-alike in their place",
+                                true});
+  }
   if (SameName(section, quarvel::kProbeSection) && line.value.find(';') != std::string::npos) {
     report->findings.push_back({section, line.name, line.number, kSemicolon, false});
   }
@@ -437,13 +443,20 @@ const quarvel::Province* ProvinceNamed(const quarvel::Edition& edition,
   return nullptr;
 }
 
-std::string SystemAnsi(const char16_t* units, std::size_t count) {
+std::string SystemAnsi(const char16_t* units, std::size_t count, bool* lossy) {
   const auto* wide = reinterpret_cast<const wchar_t*>(units);
   int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(count), nullptr, 0, nullptr,
                               nullptr);
   std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(count), &out[0], n, nullptr,
-                                 nullptr);
+  if (n > 0) {
+    WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(count), &out[0], n, nullptr, nullptr);
+  }
+  // What comes back from the code page tells a '?' or a look-alike.
+  std::wstring back(out.size(), L'\0');
+  int m = out.empty() ? 0
+                      : MultiByteToWideChar(CP_ACP, 0, out.data(), static_cast<int>(out.size()),
+                                            &back[0], static_cast<int>(back.size()));
+  *lossy = static_cast<std::size_t>(m) != count || back.compare(0, count, wide, count) != 0;
   return out;
 }
 

@@ -63,8 +63,8 @@ Deployment InstallationProvince(const quarvel::Edition& edition);
 const quarvel::Province* ProvinceNamed(const quarvel::Edition& edition, const std::wstring& name);
 
 // UTF-16 to the system's ANSI code page, as the A call converts a Unicode
-// file's text.
-std::string SystemAnsi(const char16_t* units, std::size_t count);
+// file's text; *lossy when a character comes out otherwise.
+std::string SystemAnsi(const char16_t* units, std::size_t count, bool* lossy);
 
 // The file's bytes, or false with the system's reason.
 bool ReadWholeFile(const std::wstring& path, std::string* bytes, std::wstring* why);
