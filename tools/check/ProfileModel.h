@@ -48,15 +48,15 @@ enum class LineKind {
 };
 
 struct Line {
-  int number = 0;  // from 1
+  int number = 0;                    // from 1
   LineKind kind = LineKind::kBlank;
-  int section = 0;     // number of its section's header line (a header's own); 0: none
-  bool endsAtLoneCr = false;  // a CR without LF ends it
-  bool lossy = false;         // a UTF-16 value the A call cannot give as the file holds it
-  std::string text;    // the line without its blanks, in ANSI
-  std::string name;    // a header's section or a key, in ANSI
-  std::string value;   // a key's value as the A call gives it, uncut
-  std::u16string key;  // the name as the file holds it, matched against names asked for
+  int section = 0;                   // its section's header line (a header's own); 0: none
+  bool endsAtLoneCr = false;         // a CR without LF ends it
+  bool lossy = false;                // a UTF-16 value the A call cannot give as the file holds it
+  std::string text;                  // the line without its blanks, in ANSI
+  std::string name;                  // a header's section or a key, in ANSI
+  std::string value;                 // a key's value as the A call gives it, uncut
+  std::u16string key;                // the name as the file holds it, matched against those asked
 };
 
 struct Profile {
