@@ -25,6 +25,17 @@ constexpr std::size_t kTimeAt = 11, kTimeLength = 8;  // "hh:mm:ss" within a sta
 constexpr std::size_t kStampedHead = loglines::kStampLength + 4;  // "yyyy-MM-dd hh:mm:ss -> "
 
 void Out(const std::wstring& text) { textout::Write(GetStdHandle(STD_OUTPUT_HANDLE), text); }
+void Err(const std::wstring& text) {
+  textout::Write(GetStdHandle(STD_ERROR_HANDLE), L"quarvel-check: " + text + L"\n");
+}
+
+// path made whole against the current folder, as it is printed.
+std::wstring FullPath(const std::wstring& path) {
+  DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  std::wstring full(units, L'\0');
+  DWORD written = units ? GetFullPathNameW(path.c_str(), units, &full[0], nullptr) : 0;
+  return written > 0 && written < units ? full.substr(0, written) : path;
+}
 
 std::wstring Text(const std::string& ansi) {
   return textout::VisibleNarrow(ansi.data(), ansi.size());
@@ -48,14 +59,23 @@ std::wstring Names(const std::vector<std::string>& names, bool json) {
 }
 
 std::wstring Where(const lint::Finding& f) {
-  std::wstring where = L"line " + std::to_wstring(f.line) + L" [" + Text(f.section) + L"]";
+  std::wstring where = f.line > 0 ? L"line " + std::to_wstring(f.line) : L"file";
+  if (!f.section.empty()) where += L" [" + Text(f.section) + L"]";
   return f.key.empty() ? where : where + L" " + Text(f.key);
 }
 
+// "ShanXi 27 (the setup key's channel)", or "" when no province is singled out.
+std::string DeployedName(const lint::Deployment& d) {
+  if (d.province == nullptr) return "";
+  return std::string(d.province->section) + " " +
+         std::string(d.province->code, d.province->code + 2) + " (" + d.why + ")";
+}
+
 std::wstring RulesText(const std::wstring& path, const quarvel::Edition& edition,
-                       const lint::Report& r) {
-  std::wstring out = L"file: " + path + L"\nedition: " + EditionName(edition) + L"\nencoding: " +
-                     Text(r.encoding) + L"\n";
+                       const lint::Deployment& deployment, const lint::Report& r) {
+  std::wstring out = L"file: " + path + L"\nedition: " + EditionName(edition) + L"\n";
+  if (deployment.province) out += L"province: " + Text(DeployedName(deployment)) + L"\n";
+  out += L"encoding: " + Text(r.encoding) + L"\n";
   for (const lint::Value& v : r.values) {
     out += (v.note.empty() ? L"value: [" : L"problem: [") + Text(v.section) + L"] " + Text(v.key);
     std::string shown = v.value.size() <= kLongestValueShown
@@ -87,9 +107,12 @@ std::wstring JsonArray(const std::vector<Item>& items, Members members) {
 }
 
 std::wstring RulesJson(const std::wstring& path, const quarvel::Edition& edition,
-                       const lint::Report& r) {
+                       const lint::Deployment& deployment, const lint::Report& r) {
+  std::string province = DeployedName(deployment);
   return L"{\"command\":\"rules\",\"file\":" + JsonWide(path) + L",\"edition\":\"" +
-         EditionName(edition) + L"\",\"encoding\":" + Json(r.encoding) + L",\"values\":" +
+         EditionName(edition) + L"\",\"province\":" +
+         (province.empty() ? L"null" : Json(province)) + L",\"encoding\":" + Json(r.encoding) +
+         L",\"values\":" +
          JsonArray(r.values, [](const lint::Value& v) {
            return L"\"section\":" + Json(v.section) + L",\"key\":" + Json(v.key) + L",\"value\":" +
                   (v.present ? Json(v.value) : L"null") + L",\"problem\":" +
@@ -238,14 +261,23 @@ bool ReadChunks(const std::wstring& path, Take take) {
 
 }  // namespace
 
-int Rules(const std::wstring& path, const quarvel::Edition& edition, bool json) {
-  std::wstring file = path.empty() ? lint::InstallationRules() : path;
+int Rules(const std::wstring& path, const quarvel::Edition& edition, const std::wstring& province,
+          bool json) {
+  lint::Deployment deployment = lint::InstallationProvince(edition);
+  if (!province.empty()) deployment = {lint::ProvinceNamed(edition, province), "--province"};
+  std::wstring file = FullPath(path.empty() ? lint::InstallationRules() : path), why;
   std::string bytes;
-  if (!ReadChunks(file, [&](const char* chunk, std::size_t n) { bytes.append(chunk, n); })) {
-    return kExitProblem;
+  if (!lint::ReadWholeFile(file, &bytes, &why)) {
+    Err(file + L": " + why);
+    if (json) {
+      Out(L"{\"command\":\"rules\",\"file\":" + JsonWide(file) + L",\"error\":" +
+          JsonWide(why) + L"}\n");
+    }
+    return kExitUnreadable;
   }
-  lint::Report report = lint::Lint(edition, textout::Ansi(file), bytes);
-  Out(json ? RulesJson(file, edition, report) : RulesText(file, edition, report));
+  lint::Report report = lint::Lint(edition, bytes, deployment);
+  Out(json ? RulesJson(file, edition, deployment, report)
+           : RulesText(file, edition, deployment, report));
   return report.sound ? kExitSound : kExitProblem;
 }
 

@@ -12,9 +12,13 @@ namespace commands {
 
 constexpr int kExitSound = 0;
 constexpr int kExitProblem = 1;  // rules: something will not work; log: unreadable
+constexpr int kExitUnreadable = 3;  // rules: the file cannot be read
 
-// path empty: the rules file the setup key's install path points at.
-int Rules(const std::wstring& path, const quarvel::Edition& edition, bool json);
+// path empty: the rules file the setup key's install path points at;
+// province (a name or code of the edition's) empty: the one the setup key's
+// channel names.
+int Rules(const std::wstring& path, const quarvel::Edition& edition, const std::wstring& province,
+          bool json);
 // edition null: both editions' tables.
 int Log(const std::wstring& path, const quarvel::Edition* edition, bool json);
 

@@ -1,12 +1,12 @@
 // quarvel-check: loads an edition of Quarvel.dll as the dial-up client does,
 // asks its component one question and prints the answer.
-//   quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]
-//   quarvel-check rules [FILE] [--edition current|earlier] [--json]
+//   quarvel-check [--dll PATH] [--timeout MS] [--json] classify | redirect | get URL
+//   quarvel-check rules [FILE] [--edition current|earlier] [--province NAME] [--json]
 //   quarvel-check log FILE [--edition current|earlier] [--json]
 // Exit status: 0 the call ran (rules: the file is sound; log: it was read),
-// 2 usage error, 3 the library or its factory could not be loaded (reason on
-// stderr), 1 anything else (rules: something will not work as written; log:
-// the file cannot be read).
+// 2 usage error, 3 the library or its factory could not be loaded, or the
+// rules file cannot be read (reason on stderr), 1 anything else (rules:
+// something will not work as written; log: the file cannot be read).
 #include <windows.h>
 
 #include <shellapi.h>
@@ -46,10 +46,10 @@ constexpr unsigned kPageUnits = 260;  // the dial-up client's page buffer
 
 const wchar_t kDllName[] = L"Quarvel.dll";
 const wchar_t kUsage[] =
-    L"usage: quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]\n"
-    L"       quarvel-check rules [FILE] [--edition current|earlier] [--json]\n"
+    L"usage: quarvel-check [--dll PATH] [--timeout MS] [--json] classify | redirect | get URL\n"
+    L"       quarvel-check rules [FILE] [--edition current|earlier] [--province NAME] [--json]\n"
     L"       quarvel-check log FILE [--edition current|earlier] [--json]\n"
-    L"  classify   CheckNetDisconType: disconnect type and the page address to show (default)\n"
+    L"  classify   CheckNetDisconType: disconnect type and the page address to show\n"
     L"  redirect   CheckRedirction: redirection result and the redirect target\n"
     L"  get URL    Get: the request, response header and body texts (\"\" = default page)\n"
     L"  --dll      the library to load (default: Quarvel.dll beside this program)\n"
@@ -57,6 +57,8 @@ const wchar_t kUsage[] =
     L"  rules      lint a rules file as the edition reads it (default: the installation's)\n"
     L"  log        read a log file: each line's log point, waits, one summary per call\n"
     L"  --edition  the edition whose tables to use (rules: default current; log: both)\n"
+    L"  --province rules: the province (name or code) whose missing keys are problems\n"
+    L"             (default: the one the setup key's channel names)\n"
     L"  --json     JSON (UTF-8) instead of text: one object, for log one per line and call\n";
 
 enum class Command { kClassify, kRedirect, kGet, kRules, kLog };
@@ -79,6 +81,7 @@ struct Options {
   bool help = false;
   Command command = Command::kClassify;
   std::wstring operand;                       // get: the URL; rules, log: the file
+  std::wstring province;                      // --province
   const quarvel::Edition* edition = nullptr;  // --edition
 };
 
@@ -152,12 +155,16 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
         throw UsageError{L"--edition takes current or earlier"};
       }
       options.edition = name == L"current" ? &quarvel::kCurrentEdition : &quarvel::kEarlierEdition;
+    } else if (arg == L"--province") {
+      options.province = ValueOf(args, &i);
     } else if (arg == L"--timeout") {
       if (!ParseTimeOut(ValueOf(args, &i), &options.timeOutMs)) {
         throw UsageError{L"--timeout takes milliseconds, 0 to 600000"};
       }
     } else if (!arg.empty() && arg[0] == L'-') {
       throw UsageError{L"unknown option " + arg};
+    } else if (commandSeen && options.command == Command::kRules && options.operand.empty()) {
+      options.operand = arg;  // the file may follow the options too
     } else if (commandSeen) {
       throw UsageError{L"one command only"};
     } else {
@@ -165,9 +172,17 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       commandSeen = true;
     }
   }
+  if (!commandSeen && !options.help) throw UsageError{L"no command given"};
+  if (!options.province.empty() && options.command != Command::kRules) {
+    throw UsageError{L"--province goes with rules"};
+  }
   bool readsFile = options.command == Command::kRules || options.command == Command::kLog;
   if (options.edition != nullptr && !readsFile) {
     throw UsageError{L"--edition goes with rules or log"};
+  }
+  const quarvel::Edition& edition = options.edition ? *options.edition : quarvel::kCurrentEdition;
+  if (!options.province.empty() && lint::ProvinceNamed(edition, options.province) == nullptr) {
+    throw UsageError{L"--province: the edition has no province \"" + options.province + L"\""};
   }
   return options;
 }
@@ -318,7 +333,10 @@ void Explain(HMODULE module, IZHttp* component, int redirection, int discon,
              std::vector<Field>* fields) {
   const quarvel::Edition& edition = EditionOf(module);
   quarvel::ProbeSettings settings;
-  lint::ProbeSettingsOf(edition, textout::Ansi(lint::InstallationRules()), &settings);
+  std::string rules;
+  std::wstring unread;  // a missing file: the built-in settings hold
+  lint::ReadWholeFile(lint::InstallationRules(), &rules, &unread);
+  lint::ProbeSettingsOf(edition, rules, &settings);
   std::string status = StatusOf(kit::HeaderText(component));
   const std::pair<const wchar_t*, std::string> items[] = {
       {L"answeredUrl", RequestedUrl(kit::RequestText(component))},
@@ -424,7 +442,7 @@ int Run() {
   if (options.command == Command::kRules) {
     return commands::Rules(options.operand,
                            options.edition ? *options.edition : quarvel::kCurrentEdition,
-                           options.json);
+                           options.province, options.json);
   }
   if (options.command == Command::kLog) {
     return commands::Log(options.operand, options.edition, options.json);
