@@ -16,7 +16,7 @@ endfunction()
 add_library(quarvel_check_core OBJECT
   ${QUARVEL_CURRENT_PORTABLE_SOURCES} ${QUARVEL_EARLIER_PORTABLE_SOURCES} classify/Provinces.cpp
   classify/ProbeSettings.cpp classify/RuleMatch.cpp http/UrlParts.cpp http/HttpBytes.cpp
-  component/ProvinceCode.cpp support/Bytes.cpp)
+  component/ProvinceCode.cpp component/EditionSettings.cpp support/Bytes.cpp)
 target_include_directories(quarvel_check_core PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_options(quarvel_check_core PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=CP936)
 quarvel_tool(quarvel-check tools/check/quarvel-check.cpp tools/check/TextOut.cpp

@@ -246,11 +246,8 @@ void ReadProbe(const quarvel::Edition& edition, const profile::Profile& model,
                quarvel::ProbeSettings* settings, ModelRules* reads) {
   ModelRules own{&model, {}};
   ModelRules* rules = reads != nullptr ? reads : &own;
-  quarvel::BuiltInProbeSettings(quarvel::kProbeUrl, edition.defaultUrl, settings);
-  if (edition.readsProbeSection) {
-    quarvel::ReadProbeSettings(rules->Source(), quarvel::kProbeUrl, edition.defaultUrl, settings);
-  }
-  if (!edition.ipLocationMarkerCounts) settings->ipLocationMarker = nullptr;
+  const quarvel::RulesSource source = rules->Source();
+  quarvel::EditionProbeSettings(edition, &source, settings);
 }
 
 void CheckProbe(const quarvel::Edition& edition, const profile::Profile& model, Report* report) {
