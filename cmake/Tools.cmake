@@ -30,7 +30,7 @@ add_library(quarvel_simulator STATIC tools/simulator/Scenarios.cpp)
 target_include_directories(quarvel_simulator PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_options(quarvel_simulator PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=CP936)
 target_compile_definitions(quarvel_simulator PRIVATE QUARVEL_PROBE_PAGE="${probe_page}")
-target_link_libraries(quarvel_simulator PUBLIC quarvel_kit)
+target_link_libraries(quarvel_simulator PUBLIC quarvel_test_kit)
 
 quarvel_tool(quarvel-sim tools/simulator/quarvel-sim.cpp)
 target_link_libraries(quarvel-sim PRIVATE quarvel_simulator)

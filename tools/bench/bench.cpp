@@ -31,6 +31,7 @@
 #include "tools/bench/LogReading.h"
 #include "tools/kit/Kit.h"
 #include "tools/kit/ProcessFigures.h"
+#include "tools/kit/Replies.h"
 #include "tools/scenario/NetworkFaults.h"
 #include "tools/scenario/ScenarioServer.h"
 
