@@ -15,8 +15,14 @@ constexpr int kExitProblem = 1;  // rules: something will not work; log: unreada
 
 // path empty: the rules file the setup key's install path points at.
 int Rules(const std::wstring& path, const quarvel::Edition& edition, bool json);
+struct LogOptions {
+  bool json = false;
+  long long last = 0;        // print only the last calls, 0: all
+  long long setWaitMs = -1;  // the host's SetTimeOut, -1 not known
+};
+
 // edition null: both editions' tables.
-int Log(const std::wstring& path, const quarvel::Edition* edition, bool json);
+int Log(const std::wstring& path, const quarvel::Edition* edition, const LogOptions& options);
 
 }  // namespace commands
 
