@@ -1,6 +1,7 @@
 // quarvel-check's commands for the people who deploy and support the
 // library: rules (lint a rules file for one edition) and log (read a user's
-// log). Neither loads the library: both ask its own tables.
+// log: its lines, calls and summary). Neither loads the library: both ask its
+// own tables.
 #ifndef QUARVEL_TOOLS_CHECK_COMMANDS_H
 #define QUARVEL_TOOLS_CHECK_COMMANDS_H
 

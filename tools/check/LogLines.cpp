@@ -88,7 +88,6 @@ constexpr long long kLookUpsAndConnectSeconds = 45;
 constexpr long long kMostReceiveSeconds = 1023 + 7;
 constexpr long long kMostSetWaitSeconds = 2147484;  // the largest SetTimeOut, in seconds
 constexpr long long kTimeLimitSeconds = quarvel::kTimeLimitMaxMs / 1000;
-constexpr long long kNoBound = -1;
 
 constexpr const char* kHostPause = "a pause of the host or a clock change";
 constexpr const char* kSetBack = "a clock change: the time went back";
@@ -304,7 +303,7 @@ WaitKind WaitBetween(int before, const Placement& placed) {
   }
 }
 
-bool Fits(long long gap, long long bound) { return bound == kNoBound || gap <= bound + kStampSlop; }
+bool Fits(long long gap, long long bound) { return gap <= bound + kStampSlop; }
 
 // The share of the sample's bytes that must be NUL for the file to look UTF-16.
 constexpr long long kUtf16NulShare = 4;
@@ -351,9 +350,13 @@ void Reader::Sample(const char* bytes, std::size_t count) {
     if (sampled_ < sizeof sampleHead_) sampleHead_[sampled_] = b;
     if (b == 0) ++sampleNuls_;
     if (b < 0x80) continue;
-    std::size_t more = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 0;
+    std::size_t more = b >= 0xC2 && b <= 0xDF   ? 1
+                       : b >= 0xE0 && b <= 0xEF ? 2
+                       : b >= 0xF0 && b <= 0xF4 ? 3
+                                                : 0;
     std::size_t j = 1;
-    while (j <= more && i + j < count && (static_cast<unsigned char>(bytes[i + j]) & 0xC0) == 0x80) {
+    while (j <= more && i + j < count &&
+           (static_cast<unsigned char>(bytes[i + j]) & 0xC0) == 0x80) {
       ++j;
     }
     if (more > 0 && j > more) {
@@ -377,6 +380,7 @@ void Reader::Finish() {
   summary_.lines = lineNumber_;
   sink_->OnSummary(summary_);
 }
+
 void Reader::EndLine() {
   ++lineNumber_;
   std::size_t length = kept_, full = full_;
@@ -398,8 +402,8 @@ void Reader::EndLine() {
 }
 
 void Reader::Place(const char* bytes, std::size_t length, std::size_t fullLength) {
-  Line line = {lineNumber_, bytes,   length, fullLength, IsStamp(bytes, length), {},
-               Edition::kNone, false, 0,     false,      nullptr,                false};
+  Line line = {lineNumber_, bytes, length, fullLength, IsStamp(bytes, length), {},
+               Edition::kNone, false, 0, false, nullptr, false};
   Placement placed;
   if (!line.stamped) {
     if (valueOpen_ >= 0) {
@@ -484,7 +488,7 @@ const char* Reader::WaitOf(const Line& line, const Placement& placed) const {
     case WaitKind::kAnswer:
       if (Fits(gap, setWaitSeconds_)) return "the server's answer, within the set wait time";
       break;
-    case WaitKind::kReceive:
+    case WaitKind::kReceive:  // the earlier edition's receives wait as long as the server
       if (earlier) return "a receive without time-out: the server held the connection";
       if (Fits(gap, kMostReceiveSeconds)) {
         return IsPoint(placed, LogPoint::kSocketError) && placed.number != kReceiveTimedOut

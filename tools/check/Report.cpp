@@ -175,13 +175,16 @@ int Report(const std::wstring& path, bool json) {
                 : L"  cannot be read: " + dll.why + L"\n";
     text += L"setup key: InstallPath \"" + installPath + L"\", channel \"" + channel +
             L"\", province " + province + L"\n\n";
-    if (!rulesWhy.empty()) text += L"rules file: " + rules + L": cannot be read: " + rulesWhy + L"\n";
+    if (!rulesWhy.empty()) {
+      text += L"rules file: " + rules + L": cannot be read: " + rulesWhy + L"\n";
+    }
     Out(text);
   }
   if (rulesWhy.empty()) commands::Rules(L"", edition, json);
   if (!json) {
-    Out(L"\nlog: " + log + (logWhy.empty() ? L", its last " + std::to_wstring(kLastCalls) + L" calls\n"
-                                           : L": cannot be read: " + logWhy + L"\n"));
+    Out(L"\nlog: " + log +
+        (logWhy.empty() ? L", its last " + std::to_wstring(kLastCalls) + L" calls\n"
+                        : L": cannot be read: " + logWhy + L"\n"));
   }
   commands::LogOptions options;
   options.json = json;

@@ -4,10 +4,10 @@
 //   quarvel-check rules [FILE] [--edition current|earlier] [--json]
 //   quarvel-check log FILE [--edition current|earlier] [--last N] [--timeout MS] [--json]
 //   quarvel-check report [--dll PATH] [--json]
-// Exit status: 0 the call ran (rules: the file is sound; log: it was read),
-// 2 usage error, 3 the library or its factory could not be loaded (reason on
-// stderr), 1 anything else (rules: something will not work as written; log:
-// the file cannot be read).
+// Exit status: 0 the call ran (rules: the file is sound; log: it was read;
+// report: it was made), 2 usage error, 3 the library or its factory could not
+// be loaded (reason on stderr), 1 anything else (rules: something will not
+// work as written; log: the file cannot be read).
 #include <windows.h>
 
 #include <shellapi.h>
@@ -51,7 +51,8 @@ const wchar_t kDllName[] = L"Quarvel.dll";
 const wchar_t kUsage[] =
     L"usage: quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]\n"
     L"       quarvel-check rules [FILE] [--edition current|earlier] [--json]\n"
-    L"       quarvel-check log FILE [--edition current|earlier] [--last N] [--timeout MS] [--json]\n"
+    L"       quarvel-check log FILE [--edition current|earlier] [--last N] [--timeout MS]\n"
+    L"                         [--json]\n"
     L"       quarvel-check report [--dll PATH] [--json]\n"
     L"  classify   CheckNetDisconType: disconnect type and the page address to show (default)\n"
     L"  redirect   CheckRedirction: redirection result and the redirect target\n"
@@ -460,7 +461,9 @@ int Run() {
     log.setWaitMs = options.timeOutGiven ? options.timeOutMs : -1;
     return commands::Log(options.operand, options.edition, log);
   }
-  if (options.command == Command::kReport) return report::Report(DllPath(options.dll), options.json);
+  if (options.command == Command::kReport) {
+    return report::Report(DllPath(options.dll), options.json);
+  }
   return AskLibrary(options);
 }
 
