@@ -151,7 +151,11 @@ int Report(const std::wstring& path, bool json) {
   const quarvel::Edition& edition = dll.edition ? *dll.edition : quarvel::kCurrentEdition;
   std::wstring province = ProvinceOf(channel, edition, &code);
   std::wstring rules = lint::InstallationRules(), log = installPath + kLogFile;
-  std::wstring rulesWhy = Unreadable(rules), logWhy = Unreadable(log);
+  // Without an install path the library looks beside the host's current
+  // folder, which says nothing of this installation.
+  const wchar_t* noPath = L"the setup key names no InstallPath";
+  std::wstring rulesWhy = installPath.empty() ? noPath : Unreadable(rules);
+  std::wstring logWhy = installPath.empty() ? noPath : Unreadable(log);
   if (json) {
     std::wstring dllPart = L"{\"path\":" + Json(path) + L",\"error\":" +
                            (dll.why.empty() ? L"null" : Json(dll.why));
