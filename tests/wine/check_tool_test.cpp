@@ -81,6 +81,7 @@ TEST(CheckToolExit, UsageErrorsGive2WithAReasonAndNoOutput) {
       "--timeout abc", "--timeout -5", "--timeout 600001",  "--timeout", "--dll", "--bogus",
       "frobnicate",    "get",          "redirect classify",
       "log",           "rules --edition newest",      "--edition earlier classify",
+      "log x.log --last 0", "report --last 5",
   };
   for (const char* args : kBadArguments) {
     Outcome run = RunCheck(args);

@@ -66,7 +66,8 @@ const wchar_t kUsage[] =
     L"  report     for a support ticket, without the network: the DLL, the setup key, the\n"
     L"             rules file's lint and the log's last 5 calls\n"
     L"  --edition  the edition whose tables to use (rules: default current; log: both)\n"
-    L"  --json     JSON (UTF-8) instead of text: one object, for log one per line and call\n";
+    L"  --json     JSON (UTF-8) instead of text: one object, for log one per line and call,\n"
+    L"             for report one per part\n";
 
 enum class Command { kClassify, kRedirect, kGet, kRules, kLog, kReport };
 enum class Operand { kNone, kRequired, kOptional };  // the word after the command
