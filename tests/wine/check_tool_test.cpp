@@ -82,6 +82,7 @@ TEST(CheckToolExit, UsageErrorsGive2WithAReasonAndNoOutput) {
       "frobnicate",    "get",          "redirect classify",
       "log",           "rules --edition newest",      "--edition earlier classify",
       "",              "rules --province Atlantis",   "--province 27 classify",
+      "log x.log --last 0", "report --last 5",
   };
   for (const char* args : kBadArguments) {
     Outcome run = RunCheck(args);
@@ -429,6 +430,89 @@ TEST(CheckToolLog, NamesEveryLogPointFromTheLibrarysOwnLines) {
                                  << ::testing::PrintToString(missing);
     EXPECT_TRUE(unplaced.empty()) << ::testing::PrintToString(unplaced);
   }
+}
+
+// An installation's log of seven calls, as the current edition writes them.
+const char kSevenCalls[] =
+    "2026-12-07 08:15:02 -> Get 退出！\r\n"
+    "2026-12-07 08:15:02 -> 网络通。\r\n"
+    "2026-12-07 08:20:00 -> Get 退出！\r\n"
+    "2026-12-07 09:40:17 -> 等待读取数据失败！ -> 545\r\n"
+    "2026-12-07 09:40:17 -> Get 退出！\r\n"
+    "2026-12-07 09:40:20 -> 等待读取数据失败！ -> 545\r\n"
+    "2026-12-07 09:40:20 -> Get 退出！\r\n"
+    "2026-12-07 09:40:20 -> 该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778\r\n"
+    "2026-12-07 09:41:05 -> Get 退出！\r\n"
+    "2026-12-07 09:41:05 -> CheckRedirction Pos Location Is succeed！ -> 713\r\n"
+    "2026-12-07 09:41:05 -> 获取到的重定向地址为：  http://portal.sx.example/arrears.html\r\r\n"
+    "Connection: close\r\r\n\r\r\n-> 758\r\n"
+    "2026-12-07 09:41:05 -> SxDistinctOffLineType 用户欠费！ -> 842\r\n"
+    "2026-12-07 09:41:07 -> Get 退出！\r\n"
+    "2026-12-07 09:50:00 -> Quarvel.ini [Probe] Marker is longer than any page body the library "
+    "keeps: it never matches.\r\n"
+    "2026-12-07 09:50:03 -> Get 退出！\r\n"
+    "2026-12-07 09:50:03 -> 网络通。\r\n";
+
+std::string ReplacedAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// A report as the README shows it: the install folder C:\Client\, the DLL
+// in it, and without the DLL's size, version and hash, which each build
+// changes.
+std::string AsInReadme(const std::string& report, const std::string& dir) {
+  std::string text = ReplacedAll(ReplacedAll(report, "\r", ""), dir, "C:\\Client\\");
+  text = ReplacedAll(text, bench::DllPath(bench::EditionId::kCurrent), "C:\\Client\\Quarvel.dll");
+  return std::regex_replace(text, std::regex("\n  (size|sha256|version): [^\n]*"), "\n  $1: ...");
+}
+
+// The report of an installation with the README's rules file in ShanXi and
+// a log of seven calls: its text is the README's example, its JSON the same
+// parts one object a line; and log --last shows the last calls only, with
+// the whole file's summary.
+TEST(CheckToolReport, ShowsTheInstallationAsTheReadmeDoesAndLastCallsOnly) {
+  bench::ResetSetupKey();
+  std::string dir = bench::FreshInstallDir("check-tool-report");
+  bench::WriteRules(dir, ReadmeRules());
+  bench::SetProvince("27");
+  CreateDirectoryA((dir + "Log").c_str(), nullptr);
+  bench::WriteFile(kit::LogPath(dir), kSevenCalls);
+
+  Outcome text = RunCheck(DllArg(bench::EditionId::kCurrent) + "report");
+  EXPECT_EQ(text.status, 0u) << text.err;
+  std::string readme = bench::ReadFile(QUARVEL_README);
+  std::size_t begin = readme.find("```text\n");
+  ASSERT_NE(begin, std::string::npos);
+  begin += 8;
+  std::string example = readme.substr(begin, readme.find("```", begin) - begin);
+  EXPECT_EQ(AsInReadme(text.out, dir), AsInReadme(example, dir));
+
+  Outcome json = RunCheck(DllArg(bench::EditionId::kCurrent) + "--json report");
+  EXPECT_EQ(json.status, 0u) << json.err;
+  std::istringstream objects(json.out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(objects, line);) lines.push_back(line);
+  ASSERT_GE(lines.size(), 3u) << json.out;
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(
+      R"(^\{"command":"report","dll":\{"path":"[^"]+","error":null,"edition":"current",)"
+      R"("version":"[0-9.]+","size":[1-9][0-9]*,"sha256":"[0-9a-f]{64}"\},)"
+      R"("installPath":"[^"]+","channel":"x-27","provinceCode":"27","province":"ShanXi",)")))
+      << lines[0];
+  EXPECT_EQ(lines[1].rfind("{\"command\":\"rules\",", 0), 0u) << lines[1];
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.rfind("{\"call\":", 0) == 0; }),
+            5);
+  EXPECT_EQ(lines.back().rfind("{\"summary\":{\"lines\":19,", 0), 0u) << lines.back();
+
+  Outcome last = RunCheck("log \"" + kit::LogPath(dir) + "\" --last 2");
+  EXPECT_EQ(last.status, 0u) << last.err;
+  EXPECT_EQ(last.out.rfind("    16 09:41:07 ", 0), 0u) << last.out;  // the sixth call's first line
+  EXPECT_EQ(std::count(last.out.begin(), last.out.end(), '='), 2) << last.out;
+  EXPECT_NE(last.out.find("\n  calls: 7: Get 3, CheckRedirction 2, CheckNetDisconType 2\n"),
+            std::string::npos) << last.out;
 }
 
 // Page bytes as the server sends them, and what get prints of them.

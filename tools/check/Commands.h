@@ -1,6 +1,7 @@
 // quarvel-check's commands for the people who deploy and support the
 // library: rules (lint a rules file for one edition) and log (read a user's
-// log). Neither loads the library: both ask its own tables.
+// log: its lines, calls and summary). Neither loads the library: both ask its
+// own tables.
 #ifndef QUARVEL_TOOLS_CHECK_COMMANDS_H
 #define QUARVEL_TOOLS_CHECK_COMMANDS_H
 
@@ -19,8 +20,14 @@ constexpr int kExitUnreadable = 3;  // rules: the file cannot be read
 // channel names.
 int Rules(const std::wstring& path, const quarvel::Edition& edition, const std::wstring& province,
           bool json);
+struct LogOptions {
+  bool json = false;
+  long long last = 0;        // print only the last calls, 0: all
+  long long setWaitMs = -1;  // the host's SetTimeOut, -1 not known
+};
+
 // edition null: both editions' tables.
-int Log(const std::wstring& path, const quarvel::Edition* edition, bool json);
+int Log(const std::wstring& path, const quarvel::Edition* edition, const LogOptions& options);
 
 }  // namespace commands
 
