@@ -14,6 +14,6 @@ quarvel_wine_path(bench_check_exe ${PROJECT_BINARY_DIR}/quarvel-check.exe)
 target_compile_definitions(quarvel_bench PRIVATE QUARVEL_CHECK_EXE="${bench_check_exe}"
   QUARVEL_CURRENT_DLL="${bench_current_dll}" QUARVEL_EARLIER_DLL="${bench_earlier_dll}"
   WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
-target_link_libraries(quarvel_bench PRIVATE quarvel_kit psapi)
+target_link_libraries(quarvel_bench PRIVATE quarvel_test_kit psapi)
 target_link_options(quarvel_bench PRIVATE ${QUARVEL_STATIC_RUNTIME})
 add_dependencies(quarvel_bench quarvel_current quarvel_earlier quarvel-check)

@@ -9,6 +9,8 @@ add_library(quarvel_portable STATIC ${QUARVEL_PORTABLE_SOURCES}
             ${QUARVEL_CURRENT_PORTABLE_SOURCES} ${QUARVEL_EARLIER_PORTABLE_SOURCES})
 # quarvel-check's log reader is portable byte code too: tested and fuzzed here.
 target_sources(quarvel_portable PRIVATE tools/check/LogLines.cpp)
+# So is its model of Windows' private-profile reading.
+target_sources(quarvel_portable PRIVATE tools/check/ProfileModel.cpp)
 target_include_directories(quarvel_portable PUBLIC ${PROJECT_SOURCE_DIR}
                            ${PROJECT_BINARY_DIR}/generated)
 target_compile_options(quarvel_portable PUBLIC ${QUARVEL_SANITIZE})

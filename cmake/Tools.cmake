@@ -16,21 +16,21 @@ endfunction()
 add_library(quarvel_check_core OBJECT
   ${QUARVEL_CURRENT_PORTABLE_SOURCES} ${QUARVEL_EARLIER_PORTABLE_SOURCES} classify/Provinces.cpp
   classify/ProbeSettings.cpp classify/RuleMatch.cpp http/UrlParts.cpp http/HttpBytes.cpp
-  component/ProvinceCode.cpp support/Bytes.cpp)
+  component/ProvinceCode.cpp component/EditionSettings.cpp support/Bytes.cpp)
 target_include_directories(quarvel_check_core PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_options(quarvel_check_core PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=CP936)
 quarvel_tool(quarvel-check tools/check/quarvel-check.cpp tools/check/TextOut.cpp
-             tools/check/RulesLint.cpp tools/check/LogLines.cpp
-             tools/check/Commands.cpp $<TARGET_OBJECTS:quarvel_check_core>)
+             tools/check/RulesLint.cpp tools/check/ProfileModel.cpp tools/check/LogLines.cpp
+             tools/check/Commands.cpp tools/check/Report.cpp $<TARGET_OBJECTS:quarvel_check_core>)
 target_compile_options(quarvel-check PRIVATE -fexec-charset=CP936)
-target_link_libraries(quarvel-check PRIVATE quarvel_kit shell32)
+target_link_libraries(quarvel-check PRIVATE quarvel_kit shell32 version)
 
 # The scenarios carry GBK page texts.
 add_library(quarvel_simulator STATIC tools/simulator/Scenarios.cpp)
 target_include_directories(quarvel_simulator PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_options(quarvel_simulator PRIVATE ${QUARVEL_WARNINGS} -fexec-charset=CP936)
 target_compile_definitions(quarvel_simulator PRIVATE QUARVEL_PROBE_PAGE="${probe_page}")
-target_link_libraries(quarvel_simulator PUBLIC quarvel_kit)
+target_link_libraries(quarvel_simulator PUBLIC quarvel_test_kit)
 
 quarvel_tool(quarvel-sim tools/simulator/quarvel-sim.cpp)
 target_link_libraries(quarvel-sim PRIVATE quarvel_simulator)

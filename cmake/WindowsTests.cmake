@@ -13,11 +13,15 @@ target_include_directories(quarvel_scenario PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quarvel_scenario PUBLIC ws2_32)
 
 # The host kit of the tests and the tools: loading the DLL, the setup key,
-# install folders, the log, replies, the process's figures, small helpers.
-add_library(quarvel_kit STATIC tools/kit/Kit.cpp tools/kit/ProcessFigures.cpp)
+# install folders, the log, small helpers. quarvel-check ships to operators
+# and links only this; the replies the servers play and the process's
+# figures are the tests' and the bench's.
+add_library(quarvel_kit STATIC tools/kit/Kit.cpp)
 target_include_directories(quarvel_kit PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_definitions(quarvel_kit PUBLIC WIN32_LEAN_AND_MEAN)
-target_link_libraries(quarvel_kit PUBLIC quarvel_scenario advapi32 psapi)
+target_link_libraries(quarvel_kit PUBLIC advapi32)
+add_library(quarvel_test_kit STATIC tools/kit/Replies.cpp tools/kit/ProcessFigures.cpp)
+target_link_libraries(quarvel_test_kit PUBLIC quarvel_kit quarvel_scenario psapi)
 
 # Windows path of a file of this build, as Wine's Z: drive shows it.
 function(quarvel_wine_path out path)
@@ -35,7 +39,7 @@ target_compile_definitions(quarvel_testbench PUBLIC
   QUARVEL_PROBE_PAGE="${probe_page}"
   WIN32_LEAN_AND_MEAN)
 target_compile_options(quarvel_testbench PUBLIC -fexec-charset=CP936)
-target_link_libraries(quarvel_testbench PUBLIC quarvel_kit gtest advapi32 version ws2_32 ole32)
+target_link_libraries(quarvel_testbench PUBLIC quarvel_test_kit gtest advapi32 version ws2_32 ole32)
 
 file(GLOB QUARVEL_WINE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*_test.cpp)
 foreach(src ${QUARVEL_WINE_TESTS})

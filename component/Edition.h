@@ -5,6 +5,7 @@
 #ifndef QUARVEL_COMPONENT_EDITION_H
 #define QUARVEL_COMPONENT_EDITION_H
 
+#include "classify/ProbeSettings.h"
 #include "classify/Provinces.h"
 #include "support/LogPoints.h"
 #include "support/Text.h"
@@ -34,6 +35,13 @@ struct Edition {
   const LogPointTable* logPoints;  // the edition's log lines
   const ProvinceTable* provinces;  // the provinces it has rules for
 };
+
+// The probe settings edition goes by: its built-in pages, and over them the
+// rules file's [Probe] section, read through rules (null: no file to read),
+// where the edition reads one. Portable: the library and quarvel-check share
+// it.
+void EditionProbeSettings(const Edition& edition, const RulesSource* rules,
+                          ProbeSettings* settings);
 
 // The edition this library is: the edition's unit code binds it.
 extern const Edition& kEdition;

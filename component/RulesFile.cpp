@@ -103,13 +103,10 @@ static_assert(Same(kErrPasswordCode, ErrPassword) && Same(kAccountExpireCode, Ac
 RulesSource PrivateProfileRules(const char* rulesPath) { return {ReadPrivateProfile, rulesPath}; }
 
 void LoadProbeSettings(const RulesFile& rules, ProbeSettings* settings) {
-  BuiltInProbeSettings(kProbeUrl, kEdition.defaultUrl, settings);
-  if (kEdition.readsProbeSection && !rules.narrow.empty() &&
-      HasProbeSection(rules.narrow.c_str())) {
-    ReadProbeSettings(PrivateProfileRules(rules.narrow.c_str()), kProbeUrl, kEdition.defaultUrl,
-                      settings);
-  }
-  if (!kEdition.ipLocationMarkerCounts) settings->ipLocationMarker = nullptr;
+  const RulesSource source = PrivateProfileRules(rules.narrow.c_str());
+  const bool readable = kEdition.readsProbeSection && !rules.narrow.empty() &&
+                        HasProbeSection(rules.narrow.c_str());
+  EditionProbeSettings(kEdition, readable ? &source : nullptr, settings);
 }
 
 void LogRefusedSettings(const ProbeSettings& settings) {

@@ -4,7 +4,8 @@
 # values "InstallPath" and "channel"), serves the scenario on 127.0.0.1:80,
 # asks both editions of Quarvel.dll through quarvel-check, and prints one
 # table; then, for one scenario, quarvel-check's lint of the rules file it
-# wrote (that province's lines) and its reading of the log the calls left.
+# wrote (that province's lines), its reading of the log the calls left, and
+# the report an operator would paste into a support ticket.
 # Exits 0 only when every row gives the codes and page the scenario table
 # expects and the rules file is sound for both editions.
 #
@@ -188,6 +189,21 @@ show_log() {
   echo
   echo "quarvel-check log on the log of $name (current, then earlier edition):"
   wine "$check_exe" log "$(wine_path "$log")" | tr -d '\r' | sed 's/^/  /'
+  show_report "$name"
+}
+
+# quarvel-check report on that scenario's installation, made the setup key's
+# again, with the current edition's DLL.
+show_report() {
+  local name="$1" code
+  code="$(wine "$sim_exe" --list | awk -F'\t' -v n="$name" '$1 == n {print $3}')"
+  set_setup_value InstallPath "$(wine_path "$work/$name")\\"
+  set_setup_value channel "x-$code"
+  echo
+  echo "quarvel-check report on the installation of $name:"
+  wine "$check_exe" report --dll "$(wine_path "$dist/current/Quarvel.dll")" | tr -d '\r' |
+    sed 's/^/  /'
+  [ "${PIPESTATUS[0]}" = 0 ] || failures=$((failures + 1))
 }
 
 main() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tools/kit/Kit.h"
+#include "tools/kit/Replies.h"
 #include "tools/scenario/ScenarioServer.h"
 
 namespace bench {

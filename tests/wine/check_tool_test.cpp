@@ -37,9 +37,9 @@ HANDLE InheritableFile(const std::string& path) {
                      CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
 }
 
-// Runs quarvel-check with the arguments (a command-line tail) and collects
-// its exit status and both output streams.
-Outcome RunCheck(const std::string& args) {
+// Runs quarvel-check with the arguments (a command-line tail), in the folder
+// cwd when given, and collects its exit status and both output streams.
+Outcome RunCheck(const std::string& args, const std::string& cwd = "") {
   Outcome outcome;
   std::string dir = bench::FreshInstallDir("check-tool-output", false);
   std::string outPath = dir + "out.txt", errPath = dir + "err.txt";
@@ -52,8 +52,8 @@ Outcome RunCheck(const std::string& args) {
   startup.hStdError = err;
   PROCESS_INFORMATION process = {};
   std::string line = std::string("\"") + QUARVEL_CHECK_EXE + "\" " + args;
-  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                &startup, &process);
+  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                cwd.empty() ? nullptr : cwd.c_str(), &startup, &process);
   if (started) {
     if (WaitForSingleObject(process.hProcess, kRunLimitMs) != WAIT_OBJECT_0) {
       TerminateProcess(process.hProcess, 0xFFFFFFFF);
@@ -81,6 +81,8 @@ TEST(CheckToolExit, UsageErrorsGive2WithAReasonAndNoOutput) {
       "--timeout abc", "--timeout -5", "--timeout 600001",  "--timeout", "--dll", "--bogus",
       "frobnicate",    "get",          "redirect classify",
       "log",           "rules --edition newest",      "--edition earlier classify",
+      "",              "rules --province Atlantis",   "--province 27 classify",
+      "log x.log --last 0", "report --last 5",
   };
   for (const char* args : kBadArguments) {
     Outcome run = RunCheck(args);
@@ -142,7 +144,7 @@ TEST_F(CheckToolAgainstSimulator, ClassifyPrintsOneJsonObjectThatExplainsItself)
     // The current edition asks the IP-location page first, the earlier one the probe page.
     std::string asked =
         edition == bench::EditionId::kCurrent ? quarvel::kIpLocationUrl : quarvel::kProbeUrl;
-    Outcome run = RunCheck(DllArg(edition) + "--json --timeout 2000");
+    Outcome run = RunCheck(DllArg(edition) + "--json --timeout 2000 classify");
     EXPECT_EQ(run.status, 0u);
     EXPECT_TRUE(run.err.empty()) << run.err;
     std::string dll = bench::DllPath(edition);
@@ -182,7 +184,7 @@ TEST_F(CheckToolAgainstSimulator, RedirectShowsTheTargetsControlCharacters) {
 
 TEST_F(CheckToolAgainstSimulator, NetworkUpLeavesThePageEmptyAndNamesItsMarker) {
   Serve("network-up");
-  Outcome run = RunCheck(DllArg(bench::EditionId::kEarlier));
+  Outcome run = RunCheck(DllArg(bench::EditionId::kEarlier) + "classify");
   EXPECT_EQ(run.status, 0u);
   EXPECT_NE(run.out.find("DisconType: 3 NetworkUp\npage: \"\"\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\nmarker: built-in probe page marker\n"), std::string::npos) << run.out;
@@ -221,17 +223,27 @@ std::unique_ptr<scenario::Server> Serving(const std::string& name) {
   return server;
 }
 
+std::string Utf16File(const std::string& ascii) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : ascii) bytes += std::string(1, c) + '\0';
+  return bytes;
+}
+
 // One file for each mistake the lint must flag, beside what the library does
-// with that file in a scenario whose redirect it should recognise; and the
-// README's example file, sound for both editions.
+// with that file in a scenario whose redirect it should recognise (the
+// scenario's province is the setup key's); and the README's example file,
+// sound for both editions. Each runs in the installation's folder.
 TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
   const std::string sample = sim::SampleRules();
   const std::string sx = sim::FindScenario("sx-arrears-302")->text;
-  const std::string marker = sim::RulesFor(*sim::FindScenario("today-utf8-marker"));
+  const std::string ah = sim::FindScenario("ah-password-302")->text;
+  const std::string noAhPassword = Replaced(sample, "ErrPasswordPage=" + ah + "\r\n", "");
   const std::string ownProbe = sim::RulesFor(*sim::FindScenario("today-own-probe"));
+  const std::string marker = sim::RulesFor(*sim::FindScenario("today-utf8-marker"));
+  const std::string dir = bench::FreshInstallDir("check-tool-rules");
   const struct {
     const char* what;
-    std::string ini, edition, scenario;
+    std::string ini, args, scenario;  // args: the edition and the rest of the command line
     DWORD exit;
     std::string says;
     int discon;  // what the current edition answers in the scenario
@@ -246,8 +258,38 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
        Unclassified},
       {"letter case is no mistake", Replaced(sample, "[ShanXi]", "[shanxi]"), "current",
        "sx-arrears-302", 0, "result: sound for this edition", AccountExpire},
-      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + marker, "current", "today-utf8-marker", 1,
-       "encoding: Unicode with a byte-order mark", Unclassified},
+      // Wine's reader skips the mark and finds [GuangXi]: the library under Wine cannot show it.
+      {"UTF-8 mark on the header line", "\xEF\xBB\xBF" + marker, "current", "", 1,
+       "problem: line 1: starts with a UTF-8 byte-order mark: Windows reads the mark as part of "
+       "the line, so it is no section header and [GuangXi] with its keys is never read", -1},
+      {"UTF-8 mark before a comment", "\xEF\xBB\xBF; rules\r\n" + sample, "current",
+       "sx-arrears-302", 0, "note: line 1: a UTF-8 byte-order mark before a comment",
+       AccountExpire},
+      {"UTF-16 file", Utf16File(sample), "current", "sx-arrears-302", 0,
+       "encoding: UTF-16 with its byte-order mark", AccountExpire},
+      {"empty file", "", "current", "sx-arrears-302", 1, "problem: file: empty", Unclassified},
+      {"comments only", "; rules\r\n", "current", "", 1, "problem: file: no section header", -1},
+      {"header without ]", Replaced(sample, "[ShanXi]", "[ShanXi"), "current", "sx-arrears-302",
+       1, "problem: line 6 [GuangXi]: a '[' without ']' is no section header", Unclassified},
+      {"full-width =",
+       Replaced(sample, "AccountExpirePage=" + sx, "AccountExpirePage\xA3\xBD" + sx), "current",
+       "sx-arrears-302", 1, "problem: line 7 [ShanXi]: holds a full-width '='", Unclassified},
+      {"; inside a value", Replaced(sample, sx, sx + ";old"), "current", "sx-arrears-302", 1,
+       "problem: [ShanXi] AccountExpirePage = \"" + sx + ";old\": holds ';'", Unclassified},
+      {"value longer than the library keeps", Replaced(sample, sx, sx + std::string(40000, 'x')),
+       "current", "sx-arrears-302", 1, std::to_string(sx.size() + 40000) +
+       " bytes: the library reads this value into 528 bytes and keeps the first 527", Unclassified},
+      {"the deployment's province lacks a key", noAhPassword, "current", "ah-password-302", 1,
+       "problem: [AnHui] ErrPasswordPage: missing: the deployment's province (the setup key's "
+       "channel) never recognises ErrPassword", Unclassified},
+      {"--province names the deployment's", noAhPassword, "current --province anhui", "", 1,
+       "(--province) never recognises ErrPassword", -1},
+      {"a relative path", sample, "current Data\\Quarvel.ini", "", 0,
+       "file: " + dir + "Data\\Quarvel.ini\nedition: current\nencoding: ASCII", -1},
+      {"a file that is not there", sample, "current --json Missing.ini", "", 3,
+       "Missing.ini\",\"error\":\"", -1},
+      {"a folder", sample, "current --json Data", "", 3, "\"error\":\"is a folder, not a file\"}",
+       -1},
       {"empty value", Replaced(sample, "=" + sx, "="), "current", "sx-arrears-302", 1,
        "problem: [ShanXi] AccountExpirePage = \"\": empty", Unclassified},
       {"value with a space", Replaced(sample, sx, Replaced(sx, "/arrears", "/ arrears")), "current",
@@ -255,7 +297,8 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
        "\": holds a space", Unclassified},
       // The value ends at the CR: it matches, and the page handed out is cut.
       {"value with a CR", Replaced(sample, sx, Replaced(sx, ".isp", "\r.isp")), "current",
-       "sx-arrears-302", 1, "AccountExpirePage: holds a CR", AccountExpire},
+       "sx-arrears-302", 1, "AccountExpirePage: holds a CR: Windows ends the line there",
+       AccountExpire},
       {"GuangXi switch given an address",
        Replaced(sample, "AccountHangDead=1", "AccountHangDead=http://gx.example/hung.html"),
        "current", "gx-hung", 1, "a switch only: the page shown is always", AccountHangDead},
@@ -278,14 +321,13 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
   };
   for (const auto& row : kRows) {
     bench::ResetSetupKey();
-    std::string dir = bench::FreshInstallDir("check-tool-rules");
+    bench::FreshInstallDir("check-tool-rules");
     bench::WriteRules(dir, row.ini);
-    Outcome run = RunCheck("rules --edition " + row.edition);
+    if (!row.scenario.empty()) bench::SetProvince(sim::FindScenario(row.scenario)->code);
+    Outcome run = RunCheck("rules --edition " + row.args, dir);
     EXPECT_EQ(run.status, row.exit) << row.what << "\n" << run.out << run.err;
     EXPECT_NE(run.out.find(row.says), std::string::npos) << row.what << "\n" << run.out;
     if (row.scenario.empty()) continue;
-    const sim::Scenario& scenario = *sim::FindScenario(row.scenario);
-    bench::SetProvince(scenario.code);
     auto server = Serving(row.scenario);
     bench::Library library(bench::EditionId::kCurrent);
     IZHttp* component = library.Create(2000);
@@ -388,6 +430,89 @@ TEST(CheckToolLog, NamesEveryLogPointFromTheLibrarysOwnLines) {
                                  << ::testing::PrintToString(missing);
     EXPECT_TRUE(unplaced.empty()) << ::testing::PrintToString(unplaced);
   }
+}
+
+// An installation's log of seven calls, as the current edition writes them.
+const char kSevenCalls[] =
+    "2026-12-07 08:15:02 -> Get 退出！\r\n"
+    "2026-12-07 08:15:02 -> 网络通。\r\n"
+    "2026-12-07 08:20:00 -> Get 退出！\r\n"
+    "2026-12-07 09:40:17 -> 等待读取数据失败！ -> 545\r\n"
+    "2026-12-07 09:40:17 -> Get 退出！\r\n"
+    "2026-12-07 09:40:20 -> 等待读取数据失败！ -> 545\r\n"
+    "2026-12-07 09:40:20 -> Get 退出！\r\n"
+    "2026-12-07 09:40:20 -> 该断网类型位置或者断网转向的方式发生变化以致无法解析出断网的地址。-> 778\r\n"
+    "2026-12-07 09:41:05 -> Get 退出！\r\n"
+    "2026-12-07 09:41:05 -> CheckRedirction Pos Location Is succeed！ -> 713\r\n"
+    "2026-12-07 09:41:05 -> 获取到的重定向地址为：  http://portal.sx.example/arrears.html\r\r\n"
+    "Connection: close\r\r\n\r\r\n-> 758\r\n"
+    "2026-12-07 09:41:05 -> SxDistinctOffLineType 用户欠费！ -> 842\r\n"
+    "2026-12-07 09:41:07 -> Get 退出！\r\n"
+    "2026-12-07 09:50:00 -> Quarvel.ini [Probe] Marker is longer than any page body the library "
+    "keeps: it never matches.\r\n"
+    "2026-12-07 09:50:03 -> Get 退出！\r\n"
+    "2026-12-07 09:50:03 -> 网络通。\r\n";
+
+std::string ReplacedAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// A report as the README shows it: the install folder C:\Client\, the DLL
+// in it, and without the DLL's size, version and hash, which each build
+// changes.
+std::string AsInReadme(const std::string& report, const std::string& dir) {
+  std::string text = ReplacedAll(ReplacedAll(report, "\r", ""), dir, "C:\\Client\\");
+  text = ReplacedAll(text, bench::DllPath(bench::EditionId::kCurrent), "C:\\Client\\Quarvel.dll");
+  return std::regex_replace(text, std::regex("\n  (size|sha256|version): [^\n]*"), "\n  $1: ...");
+}
+
+// The report of an installation with the README's rules file in ShanXi and
+// a log of seven calls: its text is the README's example, its JSON the same
+// parts one object a line; and log --last shows the last calls only, with
+// the whole file's summary.
+TEST(CheckToolReport, ShowsTheInstallationAsTheReadmeDoesAndLastCallsOnly) {
+  bench::ResetSetupKey();
+  std::string dir = bench::FreshInstallDir("check-tool-report");
+  bench::WriteRules(dir, ReadmeRules());
+  bench::SetProvince("27");
+  CreateDirectoryA((dir + "Log").c_str(), nullptr);
+  bench::WriteFile(kit::LogPath(dir), kSevenCalls);
+
+  Outcome text = RunCheck(DllArg(bench::EditionId::kCurrent) + "report");
+  EXPECT_EQ(text.status, 0u) << text.err;
+  std::string readme = bench::ReadFile(QUARVEL_README);
+  std::size_t begin = readme.find("```text\n");
+  ASSERT_NE(begin, std::string::npos);
+  begin += 8;
+  std::string example = readme.substr(begin, readme.find("```", begin) - begin);
+  EXPECT_EQ(AsInReadme(text.out, dir), AsInReadme(example, dir));
+
+  Outcome json = RunCheck(DllArg(bench::EditionId::kCurrent) + "--json report");
+  EXPECT_EQ(json.status, 0u) << json.err;
+  std::istringstream objects(json.out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(objects, line);) lines.push_back(line);
+  ASSERT_GE(lines.size(), 3u) << json.out;
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(
+      R"(^\{"command":"report","dll":\{"path":"[^"]+","error":null,"edition":"current",)"
+      R"("version":"[0-9.]+","size":[1-9][0-9]*,"sha256":"[0-9a-f]{64}"\},)"
+      R"("installPath":"[^"]+","channel":"x-27","provinceCode":"27","province":"ShanXi",)")))
+      << lines[0];
+  EXPECT_EQ(lines[1].rfind("{\"command\":\"rules\",", 0), 0u) << lines[1];
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.rfind("{\"call\":", 0) == 0; }),
+            5);
+  EXPECT_EQ(lines.back().rfind("{\"summary\":{\"lines\":19,", 0), 0u) << lines.back();
+
+  Outcome last = RunCheck("log \"" + kit::LogPath(dir) + "\" --last 2");
+  EXPECT_EQ(last.status, 0u) << last.err;
+  EXPECT_EQ(last.out.rfind("    16 09:41:07 ", 0), 0u) << last.out;  // the sixth call's first line
+  EXPECT_EQ(std::count(last.out.begin(), last.out.end(), '='), 2) << last.out;
+  EXPECT_NE(last.out.find("\n  calls: 7: Get 3, CheckRedirction 2, CheckNetDisconType 2\n"),
+            std::string::npos) << last.out;
 }
 
 // Page bytes as the server sends them, and what get prints of them.

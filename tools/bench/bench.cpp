@@ -9,9 +9,11 @@
 // once, for one host answered late and for a host each never answered).
 // Runs inside the private network namespace (./quarvel bench): the built-in
 // hosts reach 127.0.0.1:80, and 127.0.0.1 is the only name server.
-//   quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults] [--baseline PATH]
+//   quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults] [--log-reading]
+//   [--baseline PATH]
 // (--dll: these DLLs only, the current edition first; COUNT: the long run of
 // Gets, 100000, measured also at a tenth of it; --faults: dead lines only;
+// --log-reading: quarvel-check log on a 100 MB log only;
 // --baseline: single-threaded Gets and checks of the first DLL beside
 // another build of the same edition, say the one before a change)
 #include <winsock2.h>
@@ -34,6 +36,7 @@
 #include "tools/bench/LogReading.h"
 #include "tools/kit/Kit.h"
 #include "tools/kit/ProcessFigures.h"
+#include "tools/kit/Replies.h"
 #include "tools/scenario/NetworkFaults.h"
 #include "tools/scenario/ScenarioServer.h"
 
@@ -835,7 +838,7 @@ bool BenchEdition(const std::string& dll, const std::string& installDir, SavedSe
 int main(int argc, char** argv) {
   std::vector<std::string> dlls;
   int gets = kLeakRounds;
-  bool faultsOnly = false;
+  bool faultsOnly = false, logReadingOnly = false;
   std::string baseline;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) {
@@ -844,11 +847,13 @@ int main(int argc, char** argv) {
       gets = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--faults") == 0) {
       faultsOnly = true;
+    } else if (std::strcmp(argv[i], "--log-reading") == 0) {
+      logReadingOnly = true;
     } else if (std::strcmp(argv[i], "--baseline") == 0 && i + 1 < argc) {
       baseline = argv[++i];
     } else {
       std::printf("usage: quarvel-bench.exe [--dll PATH]... [--gets COUNT] [--faults] "
-                  "[--baseline PATH]\n");
+                  "[--log-reading] [--baseline PATH]\n");
       return 2;
     }
   }
@@ -876,6 +881,8 @@ int main(int argc, char** argv) {
     if (!installPath.ok() || !channel.ok()) {
       std::printf("cannot write the setup key\n");
       ok = false;
+    } else if (logReadingOnly) {
+      ok = bench::BenchLogReading(dlls, installDir);
     } else {
       if (!baseline.empty()) ok = BenchAgainstBaseline(dlls[0], baseline) && ok;
       // The long run of Gets only for the first DLL (the current edition).

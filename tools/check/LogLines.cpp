@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "classify/ProbeSettings.h"
 #include "tools/check/CodeNames.h"
 
 namespace loglines {
@@ -15,67 +16,82 @@ namespace {
 constexpr const char* k200 = "200 OK";
 constexpr const char* kRedirect = "redirect";
 constexpr const char* kNoAnswer = "no answer";
-constexpr const char* kSetWait = "the set wait time (SetTimeOut) ran out";
-constexpr const char* kConnect = "the look-ups and the connect";
 constexpr long kReceiveTimedOut = 10060;  // the socket error of a receive time-out
 
 // What the reader knows of each log point, in the order of LogPoint: its
 // name; where in a call its line stands (0 before the fetch, 1 Get, 2 the
 // redirection check, 3 the dispatch, 4 after: a line ranked below the one
-// before begins the next call); the status class of the answer it shows; why
-// a wait that ended at it took so long (null: a receive); the call's result
-// it tells.
+// before begins the next call); the status class of the answer it shows; the
+// call's result it tells.
 struct PointFacts {
   const char* name;
   int rank;
   const char* status;
-  const char* wait;
   const char* result;
 };
 
 constexpr PointFacts kFacts[] = {
-    {"GetStart", 1, nullptr, kConnect, nullptr},
-    {"WaitWriteFailed", 1, kNoAnswer, kSetWait, nullptr},
-    {"SendFailed", 1, kNoAnswer, kConnect, nullptr},
-    {"SendDone", 1, nullptr, kConnect, nullptr},
-    {"WaitReadFailed", 1, kNoAnswer, kSetWait, nullptr},
-    {"WaitReadDone", 1, nullptr, "the server's answer, within the set wait time", nullptr},
-    {"SocketError", 1, kNoAnswer, nullptr, nullptr},
-    {"PeerClosed", 1, kNoAnswer, nullptr, nullptr},
-    {"HeaderFailed", 1, kNoAnswer, nullptr, nullptr},
-    {"HeaderDone", 1, nullptr, nullptr, nullptr},
-    {"StatusLineDone", 1, nullptr, nullptr, nullptr},
-    {"BodyDone", 1, k200, nullptr, nullptr},
-    {"RedirectDone", 1, kRedirect, nullptr, nullptr},
-    {"GetFinish", 1, nullptr, nullptr, nullptr},
-    {"CheckStart", 0, nullptr, nullptr, nullptr},
-    {"Fetched", 2, nullptr, nullptr, nullptr},
-    {"StatusOk", 2, k200, nullptr, nullptr},
-    {"StatusRedirect", 2, kRedirect, nullptr, nullptr},
-    {"PageBody", 2, k200, nullptr, nullptr},
-    {"EmptyBody", 2, k200, nullptr, "0 NoTarget"},
-    {"NetworkUp", 2, k200, nullptr, "3 NetworkUp"},
-    {"Unparsed", 2, k200, nullptr, "2 TargetUnparsed"},
-    {"EmptyHeader", 2, kRedirect, nullptr, "0 NoTarget"},
-    {"LocationMissing", 2, kRedirect, nullptr, "0 NoTarget"},
-    {"LocationFound", 2, kRedirect, nullptr, "1 TargetFound"},
-    {"CheckFinish", 2, nullptr, nullptr, nullptr},
-    {"DisconBegin", 0, nullptr, nullptr, nullptr},
-    {"CheckReturned", 3, nullptr, nullptr, nullptr},
-    {"TargetText", 3, nullptr, nullptr, nullptr},
-    {"RulesFileMissing", 3, nullptr, nullptr, "0 Unclassified: no rules file"},
-    {"TargetLine", 3, nullptr, nullptr, "0 Unclassified: no rule matched"},
-    {"CannotParse", 3, nullptr, nullptr, "0 Unclassified: no target"},
-    {"ProbeUrlRefused", 0, nullptr, nullptr, nullptr},
-    {"IpLocationUrlRefused", 0, nullptr, nullptr, nullptr},
-    {"MarkerRefused", 0, nullptr, nullptr, nullptr},
-    {"TimeLimitRefused", 0, nullptr, nullptr, nullptr},
-    {"ExpectRefused", 0, nullptr, nullptr, nullptr},
-    {"TimeLimitEnded", 4, nullptr, "the time limit ([Probe] TimeLimitMs)", nullptr},
+    {"GetStart", 1, nullptr, nullptr},
+    {"WaitWriteFailed", 1, kNoAnswer, nullptr},
+    {"SendFailed", 1, kNoAnswer, nullptr},
+    {"SendDone", 1, nullptr, nullptr},
+    {"WaitReadFailed", 1, kNoAnswer, nullptr},
+    {"WaitReadDone", 1, nullptr, nullptr},
+    {"SocketError", 1, kNoAnswer, nullptr},
+    {"PeerClosed", 1, kNoAnswer, nullptr},
+    {"HeaderFailed", 1, kNoAnswer, nullptr},
+    {"HeaderDone", 1, nullptr, nullptr},
+    {"StatusLineDone", 1, nullptr, nullptr},
+    {"BodyDone", 1, k200, nullptr},
+    {"RedirectDone", 1, kRedirect, nullptr},
+    {"GetFinish", 1, nullptr, nullptr},
+    {"CheckStart", 0, nullptr, nullptr},
+    {"Fetched", 2, nullptr, nullptr},
+    {"StatusOk", 2, k200, nullptr},
+    {"StatusRedirect", 2, kRedirect, nullptr},
+    {"PageBody", 2, k200, nullptr},
+    {"EmptyBody", 2, k200, "0 NoTarget"},
+    {"NetworkUp", 2, k200, "3 NetworkUp"},
+    {"Unparsed", 2, k200, "2 TargetUnparsed"},
+    {"EmptyHeader", 2, kRedirect, "0 NoTarget"},
+    {"LocationMissing", 2, kRedirect, "0 NoTarget"},
+    {"LocationFound", 2, kRedirect, "1 TargetFound"},
+    {"CheckFinish", 2, nullptr, nullptr},
+    {"DisconBegin", 0, nullptr, nullptr},
+    {"CheckReturned", 3, nullptr, nullptr},
+    {"TargetText", 3, nullptr, nullptr},
+    {"RulesFileMissing", 3, nullptr, "0 Unclassified: no rules file"},
+    {"TargetLine", 3, nullptr, "0 Unclassified: no rule matched"},
+    {"CannotParse", 3, nullptr, "0 Unclassified: no target"},
+    {"ProbeUrlRefused", 0, nullptr, nullptr},
+    {"IpLocationUrlRefused", 0, nullptr, nullptr},
+    {"MarkerRefused", 0, nullptr, nullptr},
+    {"TimeLimitRefused", 0, nullptr, nullptr},
+    {"ExpectRefused", 0, nullptr, nullptr},
+    {"TimeLimitEnded", 4, nullptr, nullptr},
 };
 static_assert(sizeof kFacts / sizeof kFacts[0] ==
                   static_cast<std::size_t>(LogPoint::kTimeLimitEnded) + 1,
               "one entry per log point, in the order of LogPoint");
+
+// The waits a call can make between two of its lines, and the longest each
+// can be. Stamps count whole seconds: a gap of one second may be no wait at
+// all, and every bound gets one second more.
+enum class WaitKind { kNone, kConnect, kSetWait, kAnswer, kReceive, kFetch, kTimeLimit };
+
+constexpr long long kLeastWaitSeconds = 2;
+constexpr long long kStampSlop = 1;
+// Two name look-ups (the local name's and the server's) and a connect, at
+// Windows' own time-outs: about 10 s a look-up, 21 s a connect.
+constexpr long long kLookUpsAndConnectSeconds = 45;
+// A header read a byte per receive and a body gathered in a few receives, 1 s
+// each at most.
+constexpr long long kMostReceiveSeconds = 1023 + 7;
+constexpr long long kMostSetWaitSeconds = 2147484;  // the largest SetTimeOut, in seconds
+constexpr long long kTimeLimitSeconds = quarvel::kTimeLimitMaxMs / 1000;
+
+constexpr const char* kHostPause = "a pause of the host or a clock change";
+constexpr const char* kSetBack = "a clock change: the time went back";
 
 const PointFacts& FactsOf(LogPoint point) { return kFacts[static_cast<std::size_t>(point)]; }
 
@@ -238,17 +254,6 @@ int RankOf(const Placement& placed) {
   return placed.kind == Kind::kPoint ? FactsOf(placed.point).rank : 3;
 }
 
-// Why the line came a second or more after the one before it.
-const char* WaitReason(const Placement& placed, Edition edition) {
-  if (placed.kind != Kind::kPoint) return "reading the rules file";
-  if (FactsOf(placed.point).wait != nullptr) return FactsOf(placed.point).wait;
-  if (placed.point == LogPoint::kSocketError && placed.number != kReceiveTimedOut) {
-    return "a receive that ended in the socket error its line names";
-  }
-  return edition == Edition::kEarlier ? "a receive without time-out: the server held the connection"
-                                      : "the receive time-out (1 s per receive)";
-}
-
 // The call's target as shown: leading blanks dropped, cut to the field, a
 // NUL of the file shown as a blank.
 void KeepTarget(char* target, const char* text, std::size_t length) {
@@ -263,26 +268,118 @@ void KeepTarget(char* target, const char* text, std::size_t length) {
 
 const char* const kNoRuleHit = "0 Unclassified: no rule matched";
 
+bool IsPoint(const Placement& placed, LogPoint point) {
+  return placed.kind == Kind::kPoint && placed.point == point;
+}
+
+// The wait a call makes between its line of point `before` (-1: a line of
+// another kind, after which no step waits) and the line placed, from the
+// steps that write no line.
+WaitKind WaitBetween(int before, const Placement& placed) {
+  if (IsPoint(placed, LogPoint::kTimeLimitEnded)) return WaitKind::kTimeLimit;
+  if (placed.kind != Kind::kPoint || FactsOf(placed.point).rank != 1) return WaitKind::kNone;
+  if (before < 0) return WaitKind::kNone;
+  LogPoint point = placed.point;
+  switch (static_cast<LogPoint>(before)) {
+    case LogPoint::kGetStart:  // the look-ups, the connect, the wait to send
+      return point == LogPoint::kSendFailed || point == LogPoint::kSendDone ||
+                     point == LogPoint::kGetFinish
+                 ? WaitKind::kConnect
+                 : WaitKind::kNone;
+    case LogPoint::kSendDone:  // the wait for the answer
+      return point == LogPoint::kWaitReadDone ? WaitKind::kAnswer
+             : point == LogPoint::kGetFinish || point == LogPoint::kWaitReadFailed
+                 ? WaitKind::kSetWait
+                 : WaitKind::kNone;
+    case LogPoint::kWaitReadDone:    // the header's receives
+    case LogPoint::kStatusLineDone:  // the body's
+      return point == LogPoint::kSocketError || point == LogPoint::kPeerClosed ||
+                     point == LogPoint::kHeaderFailed || point == LogPoint::kHeaderDone ||
+                     point == LogPoint::kBodyDone || point == LogPoint::kGetFinish
+                 ? WaitKind::kReceive
+                 : WaitKind::kNone;
+    default:
+      // A Get that logs no start: all of its steps come before its first line.
+      return FactsOf(static_cast<LogPoint>(before)).rank == 0 ? WaitKind::kFetch : WaitKind::kNone;
+  }
+}
+
+bool Fits(long long gap, long long bound) { return gap <= bound + kStampSlop; }
+
+// The share of the sample's bytes that must be NUL for the file to look UTF-16.
+constexpr long long kUtf16NulShare = 4;
+constexpr std::size_t kSampleBytes = 4096;
+
 }  // namespace
 
-Reader::Reader(const EditionTables* current, const EditionTables* earlier, Sink* sink)
-    : current_(current), earlier_(earlier), sink_(sink) {}
+const char* const kCallKinds[3] = {"Get", "CheckRedirction", "CheckNetDisconType"};
+
+Reader::Reader(const EditionTables* current, const EditionTables* earlier, Sink* sink,
+               long long setWaitMs)
+    : current_(current),
+      earlier_(earlier),
+      sink_(sink),
+      setWaitSeconds_(setWaitMs < 0 ? kMostSetWaitSeconds : (setWaitMs + 999) / 1000) {}
 
 void Reader::Feed(const char* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (bytes[i] == '\n') {
-      EndLine();
-      continue;
+  if (sampled_ < kSampleBytes) Sample(bytes, count);
+  const char* end = bytes + count;
+  while (bytes < end) {
+    const char* newline = static_cast<const char*>(std::memchr(bytes, '\n', end - bytes));
+    const char* stop = newline != nullptr ? newline : end;
+    std::size_t n = static_cast<std::size_t>(stop - bytes);
+    if (n > 0) {
+      std::size_t room = kLineCapacity - kept_, take = n < room ? n : room;
+      std::memcpy(buffer_ + kept_, bytes, take);
+      kept_ += take;
+      full_ += n;
+      lastByte_ = stop[-1];
     }
-    if (kept_ < kLineCapacity) buffer_[kept_++] = bytes[i];
-    lastByte_ = bytes[i];
-    ++full_;
+    bytes = stop;
+    if (newline != nullptr) {
+      EndLine();
+      ++bytes;
+    }
+  }
+}
+
+// Counts, over the file's first bytes, NULs and what reads as UTF-8 (a lead
+// byte with its continuation bytes) or cannot.
+void Reader::Sample(const char* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count && sampled_ < kSampleBytes; ++i, ++sampled_) {
+    unsigned char b = static_cast<unsigned char>(bytes[i]);
+    if (sampled_ < sizeof sampleHead_) sampleHead_[sampled_] = b;
+    if (b == 0) ++sampleNuls_;
+    if (b < 0x80) continue;
+    std::size_t more = b >= 0xC2 && b <= 0xDF   ? 1
+                       : b >= 0xE0 && b <= 0xEF ? 2
+                       : b >= 0xF0 && b <= 0xF4 ? 3
+                                                : 0;
+    std::size_t j = 1;
+    while (j <= more && i + j < count &&
+           (static_cast<unsigned char>(bytes[i + j]) & 0xC0) == 0x80) {
+      ++j;
+    }
+    if (more > 0 && j > more) {
+      ++sampleUtf8_;
+      i += more, sampled_ += more;
+    } else if (more == 0 || i + j < count) {
+      ++sampleNotUtf8_;  // a sequence cut at the chunk's end counts as neither
+    }
   }
 }
 
 void Reader::Finish() {
   if (full_ > 0) EndLine();
   CloseCall();
+  const unsigned char* h = sampleHead_;
+  bool utf16 = (h[0] == 0xFF && h[1] == 0xFE) || (h[0] == 0xFE && h[1] == 0xFF) ||
+               (sampled_ > 0 && sampleNuls_ * kUtf16NulShare >= static_cast<long long>(sampled_));
+  bool utf8 = (h[0] == 0xEF && h[1] == 0xBB && h[2] == 0xBF) ||
+              (sampleUtf8_ > 0 && sampleNotUtf8_ == 0);
+  summary_.looksLike = utf16 ? Encoding::kUtf16 : utf8 ? Encoding::kUtf8 : Encoding::kGbk;
+  summary_.lines = lineNumber_;
+  sink_->OnSummary(summary_);
 }
 
 void Reader::EndLine() {
@@ -307,7 +404,7 @@ void Reader::EndLine() {
 
 void Reader::Place(const char* bytes, std::size_t length, std::size_t fullLength) {
   Line line = {lineNumber_, bytes, length, fullLength, IsStamp(bytes, length), {},
-               Edition::kNone, false, -1, nullptr, false};
+               Edition::kNone, false, 0, false, nullptr, false};
   Placement placed;
   if (!line.stamped) {
     if (valueOpen_ >= 0) {
@@ -315,27 +412,119 @@ void Reader::Place(const char* bytes, std::size_t length, std::size_t fullLength
       std::memcpy(line.name, valueName_, kNameSize);
       line.edition = valueEdition_;
     }
+    Count(line);
     sink_->OnLine(line);
     return;
   }
   const char* message = bytes + kStampLength + 4;
   std::size_t messageLength = length - kStampLength - 4;
   long long time = StampSeconds(bytes);
-  line.gapSeconds = lastTime_ < 0 ? -1 : time - lastTime_;
+  line.gapKnown = lastTime_ >= 0;
+  line.gapSeconds = line.gapKnown ? time - lastTime_ : 0;
   lastTime_ = time;
-  bool placedHere = PlaceStamped(&line, message, messageLength, &placed);
-  if (placedHere) {
-    int rank = RankOf(placed);
-    line.callBegins = !callOpen_ || rank < lastRank_;
-    if (callOpen_ && rank < lastRank_) CloseCall();
-    lastRank_ = rank;
+  if (firstTime_ < 0) {
+    firstTime_ = time;
+    std::memcpy(summary_.firstStamp, bytes, kStampLength);
   }
-  if (line.gapSeconds >= 1) {
-    line.waitReason = placedHere ? WaitReason(placed, line.edition)
-                                 : "not known: the line is none of the library's";
+  std::memcpy(summary_.lastStamp, bytes, kStampLength);
+  summary_.spanSeconds = time - firstTime_;
+  if (line.gapSeconds < 0) ++summary_.clockSetBack;
+  if (PlaceStamped(&line, message, messageLength, &placed)) {
+    line.callBegins = BeginsCall(placed);
+    if (line.callBegins) CloseCall();
+    line.waitReason = line.callBegins ? nullptr : WaitOf(line, placed);
+    lastRank_ = RankOf(placed);
+    lastPoint_ = placed.kind == Kind::kPoint ? static_cast<int>(placed.point) : -1;
+    Count(line);
+    sink_->OnLine(line);
+    Account(line, placed, message, messageLength);
+    return;
   }
+  Count(line);
   sink_->OnLine(line);
-  if (placedHere) Account(line, placed, message, messageLength);
+}
+
+// A call's first line: a dispatch's start; a check's start but in the
+// dispatch that has just begun; a Get's start but in the check that has just
+// begun; a Get's line after the last Get ended (an edition that logs no start
+// for it); any line after a time limit ended the call, or ranked below the
+// line before.
+bool Reader::BeginsCall(const Placement& placed) const {
+  if (!callOpen_ || lastPoint_ == static_cast<int>(LogPoint::kTimeLimitEnded)) return true;
+  if (placed.kind == Kind::kPoint) {
+    switch (placed.point) {
+      case LogPoint::kDisconBegin:
+        return true;
+      case LogPoint::kCheckStart:
+        return lastPoint_ != static_cast<int>(LogPoint::kDisconBegin);
+      case LogPoint::kGetStart:
+        return lastPoint_ != static_cast<int>(LogPoint::kCheckStart);
+      default:
+        if (FactsOf(placed.point).rank == 1 &&
+            lastPoint_ == static_cast<int>(LogPoint::kGetFinish)) {
+          return true;
+        }
+    }
+  }
+  return RankOf(placed) < lastRank_;
+}
+
+// The reason for the gap before a line within a call: the wait of the steps
+// between it and the line before, when the gap fits it.
+const char* Reader::WaitOf(const Line& line, const Placement& placed) const {
+  long long gap = line.gapSeconds;
+  if (gap < 0) return kSetBack;
+  if (gap < kLeastWaitSeconds) return nullptr;
+  bool earlier = line.edition == Edition::kEarlier ||
+                 (line.edition == Edition::kBoth && lastEdition_ == Edition::kEarlier);
+  switch (WaitBetween(lastPoint_, placed)) {
+    case WaitKind::kConnect:
+      if (Fits(gap, kLookUpsAndConnectSeconds + setWaitSeconds_)) {
+        return "the look-ups, the connect and the set wait time (SetTimeOut)";
+      }
+      break;
+    case WaitKind::kSetWait:
+      if (Fits(gap, setWaitSeconds_)) return "the set wait time (SetTimeOut) ran out";
+      break;
+    case WaitKind::kAnswer:
+      if (Fits(gap, setWaitSeconds_)) return "the server's answer, within the set wait time";
+      break;
+    case WaitKind::kReceive:  // the earlier edition's receives wait as long as the server
+      if (earlier) return "a receive without time-out: the server held the connection";
+      if (Fits(gap, kMostReceiveSeconds)) {
+        return IsPoint(placed, LogPoint::kSocketError) && placed.number != kReceiveTimedOut
+                   ? "receives that ended in the socket error the line names"
+                   : "the receive time-out (1 s per receive)";
+      }
+      break;
+    case WaitKind::kFetch:
+      if (Fits(gap, kLookUpsAndConnectSeconds + 2 * setWaitSeconds_ + kMostReceiveSeconds)) {
+        return "a fetch: the look-ups, the connect, the set wait time, receives of 1 s each";
+      }
+      break;
+    case WaitKind::kTimeLimit:
+      if (Fits(gap, kTimeLimitSeconds)) return "the time limit ([Probe] TimeLimitMs)";
+      break;
+    case WaitKind::kNone:
+      break;
+  }
+  return kHostPause;
+}
+
+// The file's summary counts a line as it is handed out.
+void Reader::Count(const Line& line) {
+  if (line.continuation) ++summary_.continuations;
+  if (line.name[0] == '\0') ++summary_.unplaced;
+  if (line.name[0] != '\0' && !line.continuation) {
+    ++summary_.editionLines[static_cast<int>(line.edition)];
+  }
+  if (line.waitReason == nullptr || line.gapSeconds < kLeastWaitSeconds) return;
+  Wait* longest = summary_.longest;
+  std::size_t at = kLongestWaits;
+  while (at > 0 && longest[at - 1].seconds < line.gapSeconds) --at;
+  if (at == kLongestWaits) return;
+  for (std::size_t i = kLongestWaits - 1; i > at; --i) longest[i] = longest[i - 1];
+  longest[at] = Wait{line.number, line.gapSeconds, line.waitReason};
 }
 
 bool Reader::PlaceStamped(Line* line, const char* message, std::size_t length, Placement* placed) {
@@ -372,19 +561,20 @@ void Reader::Account(const Line& line, const Placement& placed, const char* mess
                      std::size_t length) {
   if (!callOpen_) {
     call_ = Call{};
-    call_.kind = "Get";
+    call_.kind = kCallKinds[0];
     call_.firstLine = line.number;
     call_.status = "not logged";
     std::snprintf(call_.result, kNameSize, "not logged");
     callOpen_ = true;
   }
   call_.lastLine = line.number;
-  bool point = placed.kind == Kind::kPoint;
-  if (RankOf(placed) == 3 || (point && placed.point == LogPoint::kDisconBegin)) {
-    call_.kind = "CheckNetDisconType";
-  } else if ((RankOf(placed) == 2 || (point && placed.point == LogPoint::kCheckStart)) &&
-             std::strcmp(call_.kind, "Get") == 0) {
-    call_.kind = "CheckRedirction";
+  // Only a check starts with a line ranked 0 (its start, or its [Probe]
+  // settings refused); only a dispatch with its start or a line ranked 3.
+  int rank = RankOf(placed);
+  if (rank == 3 || IsPoint(placed, LogPoint::kDisconBegin)) {
+    call_.kind = kCallKinds[2];
+  } else if ((rank == 2 || rank == 0) && call_.kind == kCallKinds[0]) {
+    call_.kind = kCallKinds[1];
   }
   if (placed.kind == Kind::kIntro || placed.kind == Kind::kValues) {
     bool silentHit = false;
@@ -423,7 +613,22 @@ void Reader::Account(const Line& line, const Placement& placed, const char* mess
 void Reader::CloseCall() {
   if (!callOpen_) return;
   callOpen_ = false;
-  lastRank_ = -1;
+  lastRank_ = lastPoint_ = -1;
+  ++summary_.calls;
+  for (std::size_t k = 0; k < 3; ++k) summary_.callsByKind[k] += call_.kind == kCallKinds[k];
+  std::size_t r = 0;
+  while (r < summary_.resultKinds && std::strcmp(summary_.results[r].result, call_.result) != 0) {
+    ++r;
+  }
+  if (r == summary_.resultKinds && r < kResultKinds) {
+    std::memcpy(summary_.results[r].result, call_.result, kNameSize);
+    ++summary_.resultKinds;
+  }
+  if (r < kResultKinds) {
+    ++summary_.results[r].count;
+  } else {
+    ++summary_.otherResults;
+  }
   sink_->OnCall(call_);
 }
 

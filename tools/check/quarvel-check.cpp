@@ -1,12 +1,14 @@
 // quarvel-check: loads an edition of Quarvel.dll as the dial-up client does,
 // asks its component one question and prints the answer.
-//   quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]
-//   quarvel-check rules [FILE] [--edition current|earlier] [--json]
-//   quarvel-check log FILE [--edition current|earlier] [--json]
-// Exit status: 0 the call ran (rules: the file is sound; log: it was read),
-// 2 usage error, 3 the library or its factory could not be loaded (reason on
-// stderr), 1 anything else (rules: something will not work as written; log:
-// the file cannot be read).
+//   quarvel-check [--dll PATH] [--timeout MS] [--json] classify | redirect | get URL
+//   quarvel-check rules [FILE] [--edition current|earlier] [--province NAME] [--json]
+//   quarvel-check log FILE [--edition current|earlier] [--last N] [--timeout MS] [--json]
+//   quarvel-check report [--dll PATH] [--json]
+// Exit status: 0 the call ran (rules: the file is sound; log: it was read;
+// report: it was made), 2 usage error, 3 the library or its factory could not
+// be loaded, or the rules file cannot be read (reason on stderr), 1 anything
+// else (rules: something will not work as written; log: the file cannot be
+// read).
 #include <windows.h>
 
 #include <shellapi.h>
@@ -27,6 +29,7 @@
 #include "include/Quarvel.h"
 #include "tools/check/CodeNames.h"
 #include "tools/check/Commands.h"
+#include "tools/check/Report.h"
 #include "tools/check/RulesLint.h"
 #include "tools/check/TextOut.h"
 #include "tools/kit/Kit.h"
@@ -41,25 +44,35 @@ constexpr int kExitNoLibrary = 3;
 constexpr int kDefaultTimeOutMs = 3000;
 constexpr long kMaxTimeOutMs = 10 * 60 * 1000;
 constexpr std::size_t kTimeOutDigits = 7;
+constexpr long kMaxLastCalls = 1000000;
 constexpr int kTargetSize = 528;      // the size the library's own dispatch uses
 constexpr unsigned kPageUnits = 260;  // the dial-up client's page buffer
 
 const wchar_t kDllName[] = L"Quarvel.dll";
 const wchar_t kUsage[] =
-    L"usage: quarvel-check [--dll PATH] [--timeout MS] [--json] [classify | redirect | get URL]\n"
-    L"       quarvel-check rules [FILE] [--edition current|earlier] [--json]\n"
-    L"       quarvel-check log FILE [--edition current|earlier] [--json]\n"
-    L"  classify   CheckNetDisconType: disconnect type and the page address to show (default)\n"
+    L"usage: quarvel-check [--dll PATH] [--timeout MS] [--json] classify | redirect | get URL\n"
+    L"       quarvel-check rules [FILE] [--edition current|earlier] [--province NAME] [--json]\n"
+    L"       quarvel-check log FILE [--edition current|earlier] [--last N] [--timeout MS]\n"
+    L"                         [--json]\n"
+    L"       quarvel-check report [--dll PATH] [--json]\n"
+    L"  classify   CheckNetDisconType: disconnect type and the page address to show\n"
     L"  redirect   CheckRedirction: redirection result and the redirect target\n"
     L"  get URL    Get: the request, response header and body texts (\"\" = default page)\n"
     L"  --dll      the library to load (default: Quarvel.dll beside this program)\n"
     L"  --timeout  the component's wait time-out in milliseconds (default 3000)\n"
     L"  rules      lint a rules file as the edition reads it (default: the installation's)\n"
-    L"  log        read a log file: each line's log point, waits, one summary per call\n"
+    L"  log        read a log file: each line's log point, waits, one summary per call, and\n"
+    L"             one for the file; --last N: the last N calls only; --timeout: the host's\n"
+    L"             SetTimeOut, to tell its waits\n"
+    L"  report     for a support ticket, without the network: the DLL, the setup key, the\n"
+    L"             rules file's lint and the log's last 5 calls\n"
     L"  --edition  the edition whose tables to use (rules: default current; log: both)\n"
-    L"  --json     JSON (UTF-8) instead of text: one object, for log one per line and call\n";
+    L"  --province rules: the province (name or code) whose missing keys are problems\n"
+    L"             (default: the one the setup key's channel names)\n"
+    L"  --json     JSON (UTF-8) instead of text: one object, for log one per line and call,\n"
+    L"             for report one per part\n";
 
-enum class Command { kClassify, kRedirect, kGet, kRules, kLog };
+enum class Command { kClassify, kRedirect, kGet, kRules, kLog, kReport };
 enum class Operand { kNone, kRequired, kOptional };  // the word after the command
 
 const struct {
@@ -70,15 +83,19 @@ const struct {
                  {L"redirect", Command::kRedirect, Operand::kNone},
                  {L"get", Command::kGet, Operand::kRequired},
                  {L"rules", Command::kRules, Operand::kOptional},
-                 {L"log", Command::kLog, Operand::kRequired}};
+                 {L"log", Command::kLog, Operand::kRequired},
+                 {L"report", Command::kReport, Operand::kNone}};
 
 struct Options {
   std::wstring dll;
   int timeOutMs = kDefaultTimeOutMs;
+  bool timeOutGiven = false;
+  long last = 0;  // log --last
   bool json = false;
   bool help = false;
   Command command = Command::kClassify;
   std::wstring operand;                       // get: the URL; rules, log: the file
+  std::wstring province;                      // --province
   const quarvel::Edition* edition = nullptr;  // --edition
 };
 
@@ -106,15 +123,23 @@ std::vector<std::wstring> Arguments() {
   return args;
 }
 
-bool ParseTimeOut(const std::wstring& text, int* out) {
+// A whole number from 0 to most.
+bool ParseNumber(const std::wstring& text, long most, long* out) {
   if (text.empty() || text.size() > kTimeOutDigits) return false;
   long value = 0;
   for (wchar_t c : text) {
     if (c < L'0' || c > L'9') return false;
     value = value * 10 + (c - L'0');
   }
+  *out = value;
+  return value <= most;
+}
+
+bool ParseTimeOut(const std::wstring& text, int* out) {
+  long value = 0;
+  bool ok = ParseNumber(text, kMaxTimeOutMs, &value);
   *out = static_cast<int>(value);
-  return value <= kMaxTimeOutMs;
+  return ok;
 }
 
 const std::wstring& ValueOf(const std::vector<std::wstring>& args, std::size_t* i) {
@@ -152,12 +177,21 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
         throw UsageError{L"--edition takes current or earlier"};
       }
       options.edition = name == L"current" ? &quarvel::kCurrentEdition : &quarvel::kEarlierEdition;
+    } else if (arg == L"--province") {
+      options.province = ValueOf(args, &i);
     } else if (arg == L"--timeout") {
       if (!ParseTimeOut(ValueOf(args, &i), &options.timeOutMs)) {
         throw UsageError{L"--timeout takes milliseconds, 0 to 600000"};
       }
+      options.timeOutGiven = true;
+    } else if (arg == L"--last") {
+      if (!ParseNumber(ValueOf(args, &i), kMaxLastCalls, &options.last) || options.last == 0) {
+        throw UsageError{L"--last takes a number of calls, 1 to 1000000"};
+      }
     } else if (!arg.empty() && arg[0] == L'-') {
       throw UsageError{L"unknown option " + arg};
+    } else if (commandSeen && options.command == Command::kRules && options.operand.empty()) {
+      options.operand = arg;  // the file may follow the options too
     } else if (commandSeen) {
       throw UsageError{L"one command only"};
     } else {
@@ -165,9 +199,20 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       commandSeen = true;
     }
   }
+  if (!commandSeen && !options.help) throw UsageError{L"no command given"};
+  if (!options.province.empty() && options.command != Command::kRules) {
+    throw UsageError{L"--province goes with rules"};
+  }
   bool readsFile = options.command == Command::kRules || options.command == Command::kLog;
   if (options.edition != nullptr && !readsFile) {
     throw UsageError{L"--edition goes with rules or log"};
+  }
+  const quarvel::Edition& edition = options.edition ? *options.edition : quarvel::kCurrentEdition;
+  if (!options.province.empty() && lint::ProvinceNamed(edition, options.province) == nullptr) {
+    throw UsageError{L"--province: the edition has no province \"" + options.province + L"\""};
+  }
+  if (options.last != 0 && options.command != Command::kLog) {
+    throw UsageError{L"--last goes with log"};
   }
   return options;
 }
@@ -318,7 +363,10 @@ void Explain(HMODULE module, IZHttp* component, int redirection, int discon,
              std::vector<Field>* fields) {
   const quarvel::Edition& edition = EditionOf(module);
   quarvel::ProbeSettings settings;
-  lint::ProbeSettingsOf(edition, textout::Ansi(lint::InstallationRules()), &settings);
+  std::string rules;
+  std::wstring unread;  // a missing file: the built-in settings hold
+  lint::ReadWholeFile(lint::InstallationRules(), &rules, &unread);
+  lint::ProbeSettingsOf(edition, rules, &settings);
   std::string status = StatusOf(kit::HeaderText(component));
   const std::pair<const wchar_t*, std::string> items[] = {
       {L"answeredUrl", RequestedUrl(kit::RequestText(component))},
@@ -424,10 +472,17 @@ int Run() {
   if (options.command == Command::kRules) {
     return commands::Rules(options.operand,
                            options.edition ? *options.edition : quarvel::kCurrentEdition,
-                           options.json);
+                           options.province, options.json);
   }
   if (options.command == Command::kLog) {
-    return commands::Log(options.operand, options.edition, options.json);
+    commands::LogOptions log;
+    log.json = options.json;
+    log.last = options.last;
+    log.setWaitMs = options.timeOutGiven ? options.timeOutMs : -1;
+    return commands::Log(options.operand, options.edition, log);
+  }
+  if (options.command == Command::kReport) {
+    return report::Report(DllPath(options.dll), options.json);
   }
   return AskLibrary(options);
 }

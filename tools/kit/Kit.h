@@ -1,8 +1,9 @@
 // The host kit: what the Wine tests, the bench, quarvel-check and the
 // simulator share. Loading an edition of Quarvel.dll as a host does, the
 // setup key in the registry, install folders, the log and the rules file,
-// the replies the scenario server plays, and small helpers. No test
-// framework: a failure comes back as a result.
+// and small helpers. No test framework: a failure comes back as a result.
+// quarvel-check ships to operators and links this alone: the replies the
+// scenario server plays are in tools/kit/Replies.h.
 #ifndef QUARVEL_TOOLS_KIT_KIT_H
 #define QUARVEL_TOOLS_KIT_KIT_H
 
@@ -111,12 +112,6 @@ std::vector<std::string> LogRecords(const std::string& installDir);
 std::string RecordNumber(std::string record);
 // A text as the log file holds it: each "\n" written as CR LF.
 std::string OnDisk(const std::string& text);
-
-// ---- Replies (whole response texts for scenario::Respond and kin) ----
-
-std::string Ok200(const std::string& body, const std::vector<std::string>& headers = {});
-std::string Found302(const std::string& location, const std::vector<std::string>& more = {});
-std::string NotFound404(const std::vector<std::string>& headers = {}, const std::string& body = "");
 
 // ---- Small helpers ----
 

@@ -4,6 +4,7 @@
 
 #include "support/Settings.h"
 #include "tools/kit/Kit.h"
+#include "tools/kit/Replies.h"
 
 namespace sim {
 namespace {
