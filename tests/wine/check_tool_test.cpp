@@ -199,6 +199,17 @@ TEST_F(CheckToolAgainstSimulator, ConfiguredMarkerIsNamed) {
       << run.out;
 }
 
+// Of a list of probe addresses, the one that answered.
+TEST_F(CheckToolAgainstSimulator, ProbeAddressThatAnsweredIsNamed) {
+  Serve("today-204-first-dead");
+  Outcome run = RunCheck(DllArg(bench::EditionId::kCurrent) + "redirect");
+  EXPECT_NE(run.out.find("\nansweredUrl: " + std::string(sim::kNoContentUrl) +
+                         "\nstatus: other (HTTP/1.1 204 No Content)\nmarker: none needed: a 204 "
+                         "answer ([Probe] Expect=204)\n"),
+            std::string::npos)
+      << run.out;
+}
+
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   std::size_t at = text.find(from);
   EXPECT_NE(at, std::string::npos) << from;
@@ -312,6 +323,13 @@ TEST(CheckToolRules, FlagsEachMistakeTheLibraryStumblesOnAndPassesTheExample) {
       // Refused, the limit is off: the check runs as without one.
       {"[Probe] TimeLimitMs of 0", sample + "[Probe]\r\nTimeLimitMs=0\r\n", "current",
        "sx-arrears-302", 1, "problem: [Probe] TimeLimitMs = \"0\": refused", AccountExpire},
+      {"[Probe] Url listing an address no request can go to",
+       Replaced(ownProbe, "Url=", "Url=https://localhost/x "), "current", "today-own-probe", 1,
+       "1 listed address(es) skipped (no http:// address a request can be sent to, or past the "
+       "fourth); the check tries http://localhost/quarvel-probe.html", NetworkUpType},
+      {"[Probe] Expect of 200", sample + "[Probe]\r\nExpect=200\r\n", "current",
+       "sx-arrears-302", 1, "problem: [Probe] Expect = \"200\": refused: Quarvel.ini [Probe] Expect",
+       AccountExpire},
       {"same key twice",
        Replaced(sample, "[ShanXi]\r\n", "[ShanXi]\r\nAccountExpirePage=http://elsewhere/\r\n"),
        "current", "sx-arrears-302", 1, "AccountExpirePage: given twice: only line 7 counts",

@@ -89,7 +89,7 @@ void AddEdition(const quarvel::Edition& edition, Known* known) {
   }
   if (!edition.readsProbeSection) return;
   for (const char* key : {quarvel::kProbeUrlKey, quarvel::kIpLocationUrlKey, quarvel::kMarkerKey,
-                          quarvel::kTimeLimitKey}) {
+                          quarvel::kTimeLimitKey, quarvel::kExpectKey}) {
     known->Add(quarvel::kProbeSection, key);
   }
 }
@@ -250,6 +250,18 @@ void ReadProbe(const quarvel::Edition& edition, const profile::Profile& model,
   quarvel::EditionProbeSettings(edition, &source, settings);
 }
 
+// A list in Url of which some addresses are skipped: how many, and the ones
+// the check tries, in order.
+std::string ProbeListNote(const quarvel::ProbeSettings& settings) {
+  std::string note = std::to_string(settings.probeUrlsRefused) +
+                     " listed address(es) skipped (no http:// address a request can be sent to, "
+                     "or past the fourth); the check tries";
+  for (std::size_t i = 0; i < settings.probeUrlCount; ++i) {
+    note += std::string(i == 0 ? " " : ", then ") + settings.probeUrls[i];
+  }
+  return note;
+}
+
 void CheckProbe(const quarvel::Edition& edition, const profile::Profile& model, Report* report) {
   if (!edition.readsProbeSection) return;
   quarvel::ProbeSettings settings;
@@ -265,6 +277,7 @@ void CheckProbe(const quarvel::Edition& edition, const profile::Profile& model, 
        quarvel::LogPoint::kIpLocationUrlRefused},
       {quarvel::kMarkerKey, settings.markerState, quarvel::LogPoint::kMarkerRefused},
       {quarvel::kTimeLimitKey, settings.timeLimitState, quarvel::LogPoint::kTimeLimitRefused},
+      {quarvel::kExpectKey, settings.expectState, quarvel::LogPoint::kExpectRefused},
   };
   for (const auto& item : items) {
     const ModelRules::Read* read = rules.Of(item.key);
@@ -273,6 +286,9 @@ void CheckProbe(const quarvel::Edition& edition, const profile::Profile& model, 
             read != nullptr ? read->got : "", ""};
     if (item.state == quarvel::SettingState::kRefused) {
       v.note = "refused: " + LogMessage(edition, item.refusal);
+      report->sound = false;
+    } else if (item.refusal == quarvel::LogPoint::kProbeUrlRefused && settings.probeUrlsRefused > 0) {
+      v.note = ProbeListNote(settings);
       report->sound = false;
     }
     report->values.push_back(v);

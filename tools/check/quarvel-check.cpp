@@ -367,11 +367,16 @@ void Explain(HMODULE module, IZHttp* component, int redirection, int discon,
   std::wstring unread;  // a missing file: the built-in settings hold
   lint::ReadWholeFile(lint::InstallationRules(), &rules, &unread);
   lint::ProbeSettingsOf(edition, rules, &settings);
-  std::string status = StatusOf(kit::HeaderText(component));
+  const std::string header = kit::HeaderText(component);
+  std::string status = StatusOf(header);
+  const bool noContentUp = settings.expectNoContent &&
+                           quarvel::StatusCodeOf(header.c_str()) == quarvel::kNoContentStatus;
   const std::pair<const wchar_t*, std::string> items[] = {
       {L"answeredUrl", RequestedUrl(kit::RequestText(component))},
       {L"status", status},
-      {L"marker", status == "200 OK" ? MarkerOf(kit::BodyText(component), settings) : ""},
+      {L"marker", status == "200 OK" ? MarkerOf(kit::BodyText(component), settings)
+                  : noContentUp      ? "none needed: a 204 answer ([Probe] Expect=204)"
+                                     : ""},
       {L"targetFrom", redirection != TargetFound ? ""
                       : status == "200 OK"       ? "the provider page's embedded address"
                                                  : "the Location header"},
