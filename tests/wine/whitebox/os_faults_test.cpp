@@ -369,11 +369,12 @@ TEST_F(OsFaults, GetsReadNeitherSetupKeyNorRulesFile) {
   const Row rows[] = {
       {"Get of a URL", [](TZHttp* c, const std::string& url) { return c->Get(url.c_str()); }, 0, 0},
       {"Get of the default page", [](TZHttp* c, const std::string&) { return c->Get(""); }, 0, 0},
-      // The install path; the [Probe] section's names and its four keys.
+      // The install path; the [Probe] section's names, its five keys and the
+      // province's key that hits.
       {"check", [](TZHttp* c, const std::string&) {
          wchar_t page[16] = L"";
          return c->CheckNetDisconType(page, 16);
-       }, 1, 6},
+       }, 1, 7},
   };
   bench::SetProvince("27");
   bench::WriteRules(dir_, "[Probe]\r\nIpLocationUrl=" + url_ + "\r\n[ShanXi]\r\nAccountExpirePage=" +
