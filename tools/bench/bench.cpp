@@ -129,15 +129,18 @@ bool PlainFetch(unsigned short port, const std::string& request) {
 
 // What a call must do whatever its code: the plain fetch, plus the look-ups
 // of the computer's own name and of the page's host (none for a dotted
-// address), the wait before sending and the one before reading, the header
-// taken by a peek and then a take, and one open-append-close of the log file
-// for each line the call writes. A check also reads the install path once,
+// address), the connection's bind, its wait until writable after the
+// connect, its switch to blocking mode and, where the edition sets one, its
+// receive time-out; the wait before sending and the one before reading, the
+// header taken by a peek and then a take, and one open-append-close of the
+// log file for each line the call writes. A check also reads the install path once,
 // tests that the rules file is there and reads its province's keys up to
 // the one that hits.
 struct LeastCall {
   std::string host;     // the page's host, looked up unless dotted
   std::string logPath;  // where the lines go
   int logLines;         // lines one call writes
+  int receiveTimeOutMs;  // set on the connection; 0: none
   std::string rulesPath;  // the rules file a check reads; "" for a Get
   std::vector<std::pair<std::string, std::string>> ruleKeys;  // section, key
 };
@@ -165,6 +168,36 @@ bool Waited(SOCKET s, bool forReading) {
   return select(0, forReading ? &set : nullptr, forReading ? nullptr : &set, nullptr, &limit) > 0;
 }
 
+// A socket connected to 127.0.0.1:port as the library must connect it: bound
+// to any local port, waited on until writable, in blocking mode, with the
+// edition's receive time-out; INVALID_SOCKET on failure.
+SOCKET ConnectAsTheLibraryMust(unsigned short port, int receiveTimeOutMs) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return s;
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  fd_set writable;
+  FD_ZERO(&writable);
+  FD_SET(s, &writable);
+  u_long blocking = 0;
+  const DWORD timeOut = static_cast<DWORD>(receiveTimeOutMs);
+  if (bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0 &&
+      connect(s, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0 &&
+      select(0, nullptr, &writable, nullptr, nullptr) > 0 &&
+      ioctlsocket(s, FIONBIO, &blocking) == 0 &&
+      (receiveTimeOutMs == 0 || setsockopt(s, SOL_SOCKET, SO_RCVTIMEO,
+                                           reinterpret_cast<const char*>(&timeOut),
+                                           sizeof timeOut) == 0)) {
+    return s;
+  }
+  closesocket(s);
+  return INVALID_SOCKET;
+}
+
 bool LeastConformingFetch(unsigned short port, const std::string& request, const LeastCall& call) {
   char localName[256];
   if (gethostname(localName, sizeof localName) != 0 || gethostbyname(localName) == nullptr) {
@@ -173,7 +206,7 @@ bool LeastConformingFetch(unsigned short port, const std::string& request, const
   if (inet_addr(call.host.c_str()) == INADDR_NONE && gethostbyname(call.host.c_str()) == nullptr) {
     return false;
   }
-  SOCKET s = ConnectLoopback(port);
+  SOCKET s = ConnectAsTheLibraryMust(port, call.receiveTimeOutMs);
   if (s == INVALID_SOCKET) return false;
   char chunk[kReadChunk];
   bool ok = Waited(s, false) &&
@@ -239,23 +272,30 @@ bool Compare(const char* what, const std::function<bool()>& call, unsigned short
   return true;
 }
 
-// Least calls to the page of url that write as many log lines as one call.
-LeastCall LeastFor(const std::string& url, const std::string& installDir,
+// Least calls to the page of url that write as many log lines as one call,
+// on connections with the edition's receive time-out.
+LeastCall LeastFor(const std::string& url, const std::string& installDir, int receiveTimeOutMs,
                    const std::function<bool()>& call, bool* called) {
   std::size_t before = kit::LogRecords(installDir).size();
   *called = call();
   return {kit::HostOf(url), kit::LogPath(installDir),
-          static_cast<int>(kit::LogRecords(installDir).size() - before), "", {}};
+          static_cast<int>(kit::LogRecords(installDir).size() - before), receiveTimeOutMs, "", {}};
+}
+
+// The receive time-out an edition sets on its connections: the current
+// edition's (the one with unit Common) 1 s, the earlier edition's none.
+int ReceiveTimeOutOf(const Library& library) {
+  return GetProcAddress(library.module(), "@@Common@Initialize") != nullptr ? 1000 : 0;
 }
 
 // Get of url; the plain fetch asks for plainPath instead of path when one
 // is given.
-bool CompareGet(IZHttp* component, const std::string& installDir, const std::string& url,
-                unsigned short port, const char* what, const std::string& path = "",
-                const std::string& plainPath = "") {
+bool CompareGet(IZHttp* component, const std::string& installDir, int receiveTimeOutMs,
+                const std::string& url, unsigned short port, const char* what,
+                const std::string& path = "", const std::string& plainPath = "") {
   auto get = [&] { return component->Get(url.c_str()) == 1; };
   bool got = false;
-  const LeastCall least = LeastFor(url, installDir, get, &got);
+  const LeastCall least = LeastFor(url, installDir, receiveTimeOutMs, get, &got);
   if (!got) {
     std::printf("%s: Get failed\n", what);
     return false;
@@ -265,7 +305,7 @@ bool CompareGet(IZHttp* component, const std::string& installDir, const std::str
   return Compare(what, get, port, request, least, kTimingRounds);
 }
 
-bool BenchGet(IZHttp* component, const std::string& installDir) {
+bool BenchGet(IZHttp* component, const std::string& installDir, int receiveTimeOutMs) {
   const std::string page = "<html><body>small page</body></html>";
   const std::string sized = scenario::HttpResponse(
       "HTTP/1.1 200 OK",
@@ -292,14 +332,14 @@ bool BenchGet(IZHttp* component, const std::string& installDir) {
     return false;
   }
   std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
-  bool ok = CompareGet(component, installDir, base + "/302", server.Port(),
+  bool ok = CompareGet(component, installDir, receiveTimeOutMs, base + "/302", server.Port(),
                        "Get of a closing \"302\" page");
-  ok = CompareGet(component, installDir, base + "/200", server.Port(),
+  ok = CompareGet(component, installDir, receiveTimeOutMs, base + "/200", server.Port(),
                   "Get of a closing \"200\" page") && ok;
-  ok = CompareGet(component, installDir, base + "/kept", server.Port(),
+  ok = CompareGet(component, installDir, receiveTimeOutMs, base + "/kept", server.Port(),
                   "Get of a kept-alive \"200\" with Content-Length", "/kept", "/sized") &&
        ok;
-  ok = CompareGet(component, installDir, base + "/kept-chunked", server.Port(),
+  ok = CompareGet(component, installDir, receiveTimeOutMs, base + "/kept-chunked", server.Port(),
                   "Get of a kept-alive chunked \"200\"", "/kept-chunked", "/chunked") &&
        ok;
   return ok;
@@ -371,7 +411,7 @@ void PrintLogTail(const std::string& installDir) {
   std::printf("log tail:\n%s\n", text.substr(text.size() > kTail ? text.size() - kTail : 0).c_str());
 }
 
-bool BenchCheck(IZHttp* component, const std::string& installDir) {
+bool BenchCheck(IZHttp* component, const std::string& installDir, int receiveTimeOutMs) {
   // The current edition asks the IP-location page first, the earlier edition
   // the probe page.
   const scenario::Reply redirect = scenario::Respond(scenario::HttpResponse(
@@ -395,7 +435,8 @@ bool BenchCheck(IZHttp* component, const std::string& installDir) {
     return false;
   };
   bool checked = false;
-  LeastCall least = LeastFor(quarvel::kIpLocationUrl, installDir, check, &checked);
+  LeastCall least =
+      LeastFor(quarvel::kIpLocationUrl, installDir, receiveTimeOutMs, check, &checked);
   least.rulesPath = installDir + "Data\\Quarvel.ini";
   least.ruleKeys = {{"ShanXi", "AccountExpirePage"}};
   return checked && Compare("CheckNetDisconType ending in AccountExpire", check, kHttpPort,
@@ -822,13 +863,13 @@ bool BenchEdition(const std::string& dll, const std::string& installDir, SavedSe
     std::printf("cannot load %s\n", dll.c_str());
     return false;
   }
-  ok = BenchGet(component, installDir) && ok;
+  ok = BenchGet(component, installDir, ReceiveTimeOutOf(library)) && ok;
   ok = BenchManyGets(component, gets, longRun) && ok;
   component->Release();
   // A new object, whose first check starts from the default page as a host's
   // does (the old one would fetch its last URL first).
   IZHttp* checker = library.Create(kTimeOutMs);
-  ok = checker != nullptr && BenchCheck(checker, installDir) && ok;
+  ok = checker != nullptr && BenchCheck(checker, installDir, ReceiveTimeOutOf(library)) && ok;
   if (checker != nullptr) checker->Release();
   return ok;
 }
