@@ -5,6 +5,7 @@
 
 #include "classify/Markers.h"
 #include "http/UrlParts.h"
+#include "support/Bytes.h"
 
 namespace quarvel {
 
@@ -85,9 +86,10 @@ SettingState ReadExpect(const RulesSource& rules, bool* noContent) {
     *noContent = true;
     return state;
   }
-  std::size_t i = 0;
-  while (value[i] != '\0' && (value[i] | 0x20) == kExpectMarker[i]) ++i;
-  return value[i] == '\0' && kExpectMarker[i] == '\0' ? state : SettingState::kRefused;
+  const std::size_t len = std::strlen(value), markerLen = std::strlen(kExpectMarker);
+  return len == markerLen && FindBytesFolded(value, len, kExpectMarker, markerLen) == 0
+             ? state
+             : SettingState::kRefused;
 }
 
 }  // namespace
@@ -135,6 +137,10 @@ void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
       settings->markerState == SettingState::kConfigured ? settings->markerValue : nullptr;
   settings->timeLimitState = ReadTimeLimit(rules, &settings->timeLimitMs);
   settings->expectState = ReadExpect(rules, &settings->expectNoContent);
+}
+
+bool NoContentProvesUp(const ProbeSettings& settings, const char* header) {
+  return settings.expectNoContent && StatusCodeOf(header) == kNoContentStatus;
 }
 
 bool FindNetworkUpMarker(const char* body, const ProbeSettings& settings, const char** which) {

@@ -86,6 +86,9 @@ void ReadProbeSettings(const RulesSource& rules, const char* builtInProbeUrl,
 // The built-in pages alone, for an edition that reads no [Probe] section.
 void BuiltInProbeSettings(const char* probeUrl, const char* defaultUrl, ProbeSettings* settings);
 
+// True when the settings expect a "204" and header (NUL-terminated) is one.
+bool NoContentProvesUp(const ProbeSettings& settings, const char* header);
+
 // True when body (NUL-terminated) holds the IP-location marker (where it
 // counts), the probe page marker or the configured one; *which gets the
 // marker found.

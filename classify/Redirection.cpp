@@ -116,7 +116,7 @@ int DecideRedirection(const RedirectionInput& input, char* target, int capacity,
   // A portal answers a hijacked request with a redirect or a page of its
   // own, never with "204": where the deployment asks for one, it proves the
   // network up as a marker does.
-  if (input.settings->expectNoContent && StatusCodeOf(input.header) == kNoContentStatus) {
+  if (NoContentProvesUp(*input.settings, input.header)) {
     Note(sink, LogPoint::kNetworkUp);
     return kNetworkUp;
   }

@@ -24,11 +24,6 @@ void WriteEditionLine(void*, quarvel::LogPoint point, const char* value) {
 
 }  // namespace
 
-bool TZHttp::AnsweredNoContentAsUp() const {
-  return probeSettings.expectNoContent &&
-         quarvel::StatusCodeOf(szResponseHeader) == quarvel::kNoContentStatus;
-}
-
 void TZHttp::FetchProbePages(const quarvel::Deadline& deadline) {
   for (std::size_t i = 0; i < probeSettings.probeUrlCount; ++i) {
     if (i > 0 && deadline.RanOut()) return;
@@ -59,7 +54,7 @@ int TZHttp::CheckRedirctionWithin(char* target, int room, const quarvel::RulesFi
   quarvel::LoadProbeSettings(rules, &probeSettings);
   quarvel::LogRefusedSettings(probeSettings);
   deadline->SetLimit(probeSettings.timeLimitMs);
-  if (Refetch(probeSettings.defaultUrl, *deadline) == 0 && !AnsweredNoContentAsUp() &&
+  if (Refetch(probeSettings.defaultUrl, *deadline) == 0 && !quarvel::NoContentProvesUp(probeSettings, szResponseHeader) &&
       quarvel::kEdition.fallsBackToProbe) {
     FetchProbePages(*deadline);
   }

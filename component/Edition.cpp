@@ -1,5 +1,6 @@
 #include "component/Edition.h"
 
+#include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/LogFormat.h"
 
@@ -36,6 +37,12 @@ void WriteLine(LogPoint point, const char* value, const int* n) {
 }
 
 }  // namespace
+
+WideText ReadSetupString(const wchar_t* valueName) {
+  WideText wide;
+  AnsiToWide(ReadSetupAnsi(valueName).c_str(), &wide);
+  return wide;
+}
 
 void Log(LogPoint point, const char* value) { WriteLine(point, value, nullptr); }
 

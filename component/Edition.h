@@ -50,8 +50,8 @@ extern const Edition& kEdition;
 void StartUnits();
 void StopUnits();
 
-// The component's reader of the setup key, each edition's own: the value in
-// the ANSI code page, and the same value widened again (wide text).
+// The component's reader of the setup key: the value in the ANSI code page,
+// each edition's own, and the same value widened again (wide text).
 AnsiText ReadSetupAnsi(const wchar_t* valueName);
 WideText ReadSetupString(const wchar_t* valueName);
 

@@ -77,8 +77,6 @@ class TZHttp final : public IZHttp {
   // The probe pages in order, up to the first that answers with a 2xx or 3xx
   // status line (the last one's answer stands), within deadline.
   void FetchProbePages(const quarvel::Deadline& deadline);
-  // The last fetch answered "204" and the settings take that for "up".
-  bool AnsweredNoContentAsUp() const;
   // CheckRedirction within a call that began at deadline's start, for the
   // province code the call copied; the [Probe] section it reads from rules
   // sets deadline's limit.

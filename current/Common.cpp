@@ -4,7 +4,6 @@
 
 #include "component/TZHttp.h"
 #include "current/Edition.h"
-#include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/SetupRegistry.h"
 
@@ -37,12 +36,6 @@ bool IsWow64() {
 AnsiText ReadSetupAnsi(const wchar_t* valueName) {
   REGSAM access = IsWow64() ? kSetupAccess32 : kSetupAccess;
   return ReadSetupValue(kSetupKeyCommon, access, valueName);
-}
-
-WideText ReadSetupString(const wchar_t* valueName) {
-  WideText wide;
-  AnsiToWide(ReadSetupAnsi(valueName).c_str(), &wide);
-  return wide;
 }
 
 }  // namespace quarvel

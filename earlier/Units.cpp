@@ -4,7 +4,6 @@
 // load order, without unit Common.
 #include "component/TZHttp.h"
 #include "earlier/Edition.h"
-#include "support/CodePage.h"
 #include "support/Log.h"
 #include "support/SetupRegistry.h"
 
@@ -14,12 +13,6 @@ const Edition& kEdition = kEarlierEdition;
 
 AnsiText ReadSetupAnsi(const wchar_t* valueName) {
   return ReadSetupValue(kSetupKeyLog, kSetupAccess, valueName);
-}
-
-WideText ReadSetupString(const wchar_t* valueName) {
-  WideText wide;
-  AnsiToWide(ReadSetupAnsi(valueName).c_str(), &wide);
-  return wide;
 }
 
 void StartUnits() {

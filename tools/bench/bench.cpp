@@ -100,14 +100,20 @@ double Median(std::vector<double> values) {
 
 // ---- The plain Winsock fetch: connect, send, 4 KiB reads until close ----
 
-// A socket connected to 127.0.0.1:port, or INVALID_SOCKET.
-SOCKET ConnectLoopback(unsigned short port) {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return s;
+// 127.0.0.1:port.
+sockaddr_in LoopbackPeer(unsigned short port) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return peer;
+}
+
+// A socket connected to 127.0.0.1:port, or INVALID_SOCKET.
+SOCKET ConnectLoopback(unsigned short port) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return s;
+  sockaddr_in peer = LoopbackPeer(port);
   if (connect(s, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0) return s;
   closesocket(s);
   return INVALID_SOCKET;
@@ -176,10 +182,7 @@ SOCKET ConnectAsTheLibraryMust(unsigned short port, int receiveTimeOutMs) {
   if (s == INVALID_SOCKET) return s;
   sockaddr_in any{};
   any.sin_family = AF_INET;
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port);
-  peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in peer = LoopbackPeer(port);
   fd_set writable;
   FD_ZERO(&writable);
   FD_SET(s, &writable);

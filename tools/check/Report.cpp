@@ -32,13 +32,10 @@ void Out(const std::wstring& text) { textout::Write(GetStdHandle(STD_OUTPUT_HAND
 
 std::wstring Json(const std::wstring& text) { return textout::JsonWide(text.c_str(), text.size()); }
 
-// The system's own words for error.
+// The system's own words for error, or its number.
 std::wstring Reason(DWORD error) {
-  wchar_t text[256] = {};
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           error, 0, text, sizeof text / sizeof text[0], nullptr);
-  while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L'.')) --n;
-  return n > 0 ? std::wstring(text, n) : L"error " + std::to_wstring(error);
+  const std::wstring words = textout::SystemReason(error);
+  return words.empty() ? L"error " + std::to_wstring(error) : words;
 }
 
 struct Dll {

@@ -492,16 +492,8 @@ bool ReadWholeFile(const std::wstring& path, std::string* bytes, std::wstring* w
     CloseHandle(file);
   }
   if (read) return true;
-  wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  *why = text != nullptr ? text : L"cannot be read";
-  if (text != nullptr) LocalFree(text);
-  while (!why->empty() && (why->back() == L'\n' || why->back() == L'\r' || why->back() == L'.')) {
-    why->pop_back();
-  }
-  *why += L" (error " + std::to_wstring(error) + L")";
+  const std::wstring words = textout::SystemReason(error);
+  *why = (words.empty() ? L"cannot be read" : words) + L" (error " + std::to_wstring(error) + L")";
   return false;
 }
 

@@ -125,4 +125,12 @@ void Write(HANDLE handle, const std::wstring& text) {
   }
 }
 
+std::wstring SystemReason(DWORD error) {
+  wchar_t text[256] = {};
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           error, 0, text, sizeof text / sizeof text[0], nullptr);
+  while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L'.')) --n;
+  return std::wstring(text, n);
+}
+
 }  // namespace textout

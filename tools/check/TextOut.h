@@ -26,6 +26,10 @@ std::wstring JsonWide(const wchar_t* text, std::size_t length);
 // The text in the system ANSI code page, as the library takes narrow text.
 std::string Ansi(const std::wstring& text);
 
+// The system's own words for a Win32 error, without the closing line break
+// and period; "" when it has none.
+std::wstring SystemReason(DWORD error);
+
 // Writes text to a console with its wide API, to anything else as UTF-8.
 void Write(HANDLE handle, const std::wstring& text);
 

@@ -369,8 +369,7 @@ void Explain(HMODULE module, IZHttp* component, int redirection, int discon,
   lint::ProbeSettingsOf(edition, rules, &settings);
   const std::string header = kit::HeaderText(component);
   std::string status = StatusOf(header);
-  const bool noContentUp = settings.expectNoContent &&
-                           quarvel::StatusCodeOf(header.c_str()) == quarvel::kNoContentStatus;
+  const bool noContentUp = quarvel::NoContentProvesUp(settings, header.c_str());
   const std::pair<const wchar_t*, std::string> items[] = {
       {L"answeredUrl", RequestedUrl(kit::RequestText(component))},
       {L"status", status},
